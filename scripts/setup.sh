@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian 12 (amd64, root).
+# Safe to run again: every step checks first or is idempotent.
+set -euo pipefail
+
+PACKAGES=(
+  cmake make
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev mingw-w64-tools
+  googletest
+  wine wine32:i386 libwine-dev
+  xvfb xauth x11-utils imagemagick
+  coreutils
+)
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+have_all() {
+  command -v i686-w64-mingw32-g++-posix >/dev/null &&
+  command -v i686-w64-mingw32-windres >/dev/null &&
+  command -v i686-w64-mingw32-widl >/dev/null &&
+  command -v wine >/dev/null && command -v Xvfb >/dev/null &&
+  command -v import >/dev/null && command -v cmake >/dev/null &&
+  [ -d /usr/src/googletest/googletest ] &&
+  [ -f /usr/include/wine/wine/windows/oaidl.idl ] &&
+  [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ]
+}
+
+if have_all; then
+  echo "setup: everything is installed"
+  exit 0
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+
+PIN=/etc/apt/preferences.d/orvexse-security-pin
+install_packages() {
+  # A half-synced mirror makes update fail for one index; what it did fetch is still usable.
+  $SUDO apt-get update -q || echo "setup: apt-get update reported errors, going on"
+  $SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
+}
+
+if ! install_packages; then
+  # The i386 security index can lag behind the amd64 one; then multiarch packages
+  # disagree on versions. Preferring the main suite gets a consistent pair.
+  echo "setup: retrying with the security suite pinned below main"
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 400\n' | $SUDO tee "$PIN" >/dev/null
+  install_packages
+fi
+
+have_all || { echo "setup: something is still missing" >&2; exit 1; }
+echo "setup: done"

@@ -1,0 +1,72 @@
+# Sourced by the project's scripts: the build tree's own Wine prefix and its safety check.
+# Usage: . scripts/wine-env.sh BUILD_DIR
+# The prefix sees only drives inside the build tree: c: (the prefix itself), b: (the built
+# programs) and s:, t: (sandbox folders). The host filesystem (z:) is never mapped.
+
+orvex_build_dir=$(cd "$1" && pwd -P)
+export WINEPREFIX="$orvex_build_dir/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine links the prefix's user folders to $HOME's; a home inside the build tree keeps them there.
+export HOME="$orvex_build_dir/winehome"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+export ORVEX_SANDBOX="$orvex_build_dir/sandbox"
+export ORVEX_SANDBOX2="$orvex_build_dir/sandbox2"
+
+# Removes every drive but c:, maps b:, s: and t:, and takes out links to the host's folders.
+orvex_prefix_lockdown() {
+  local dd="$WINEPREFIX/dosdevices" entry
+  mkdir -p "$dd" "$ORVEX_SANDBOX" "$ORVEX_SANDBOX2" "$orvex_build_dir/bin"
+  for entry in "$dd"/*; do
+    [ -e "$entry" ] || [ -L "$entry" ] || continue
+    case "$(basename "$entry")" in
+      c:) ;;
+      ?:|?::) rm -f "$entry" ;; # drives and their raw devices; serial ports stay
+    esac
+  done
+  ln -sfn "$orvex_build_dir/bin" "$dd/b:"
+  ln -sfn "$ORVEX_SANDBOX" "$dd/s:"
+  ln -sfn "$ORVEX_SANDBOX2" "$dd/t:"
+  # Shell folders that Wine pointed at the host's home become plain folders.
+  find "$WINEPREFIX/drive_c" -type l 2>/dev/null | while read -r link; do
+    case "$(readlink -f "$link")" in
+      "$orvex_build_dir"/*) ;;
+      *) rm -f "$link"; mkdir -p "$link" ;;
+    esac
+  done
+}
+
+# Refuses (non-zero) when any drive (letter or raw device), or any link inside c:, leads outside the build tree.
+orvex_prefix_check() {
+  local dd="$WINEPREFIX/dosdevices" entry target bad=0
+  [ -d "$dd" ] || { echo "wine prefix check: no prefix at $WINEPREFIX" >&2; return 1; }
+  for entry in "$dd"/?: "$dd"/?::; do
+    [ -e "$entry" ] || [ -L "$entry" ] || continue
+    target=$(readlink -f "$entry") || target=""
+    case "$target" in
+      "$orvex_build_dir"/*) ;;
+      *) echo "wine prefix check: $(basename "$entry") leads to '${target:-?}', outside $orvex_build_dir" >&2; bad=1 ;;
+    esac
+  done
+  while read -r link; do
+    [ -n "$link" ] || continue
+    target=$(readlink -f "$link")
+    case "$target" in
+      "$orvex_build_dir"/*) ;;
+      *) echo "wine prefix check: $link leads to '$target', outside $orvex_build_dir" >&2; bad=1 ;;
+    esac
+  done < <(find "$WINEPREFIX/drive_c" -type l 2>/dev/null)
+  return $bad
+}
+
+# Creates the prefix once (the first start of Wine is slow), then locks it down and checks it.
+orvex_prefix_ready() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$HOME"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+  orvex_prefix_lockdown
+  orvex_prefix_check
+}

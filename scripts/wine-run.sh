@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs one Windows program of the build tree under Wine, in the build tree's own prefix.
+# ctest calls it for every test program (CMAKE_CROSSCOMPILING_EMULATOR).
+set -euo pipefail
+program=$1
+shift
+dir=$(cd "$(dirname "$program")" && pwd -P)
+build=$dir
+while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do build=$(dirname "$build"); done
+[ -f "$build/CMakeCache.txt" ] || { echo "wine-run: $program is not in a build tree" >&2; exit 2; }
+. "$(dirname "$0")/wine-env.sh" "$build"
+[ -n "${DISPLAY:-}" ] || { echo "wine-run: no DISPLAY; run the tests through scripts/test.sh" >&2; exit 2; }
+# Checked before every run: nothing the program does may reach outside the build tree.
+orvex_prefix_check || { echo "wine-run: refusing to run $program" >&2; exit 2; }
+cd "$dir"
+exec wine "$program" "$@"
