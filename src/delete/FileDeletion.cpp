@@ -1,0 +1,174 @@
+#include "delete/COrvexDeleteFile.h"
+
+#include <mbstring.h>
+#include <shlwapi.h>
+#include <cstring>
+#include <new>
+
+#include "common/Exceptions.h"
+#include "delete/LinkGuard.h"
+#include "delete/Requests.h"
+#include "module/Module.h"
+#include "ui/MessageDlg.h"
+
+namespace {
+
+const DWORD kPlainAttributes = FILE_ATTRIBUTE_NORMAL;
+const char kCorruptFailure[] = "Unable to corrupt file ";
+const char kDeleteFailure[] = "Unable to delete file ";
+
+void Report(const String &text)
+{
+    CMessageDlg message;
+    message.Show(text, g_productTitle);
+}
+
+PathList SinglePath(const String &path)
+{
+    PathList list;
+    list.Append(path);
+    return list;
+}
+
+bool IsDotEntry(const char *name)
+{
+    return std::strcmp(name, ".") == 0 ||
+           _mbscmp(reinterpret_cast<const unsigned char *>(name), reinterpret_cast<const unsigned char *>("..")) == 0;
+}
+
+// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names.
+bool IsKept(const RecycleRequest *request, const char *name)
+{
+    if (!request || !request->useKeepList)
+        return false;
+    const PathList &keepList = request->keepList;
+    for (size_t i = 0; i < keepList.Count(); ++i)
+        if (keepList[i].Compare(name) == 0)
+            return true;
+    return false;
+}
+
+// Depth-first: every entry in the order the listing gives it, a subfolder finished (and
+// removed) before the next entry of its parent. Only "." and ".." are skipped. The search is
+// closed on return, before the caller removes the folder.
+void DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgressDlg &dialog)
+{
+    WIN32_FIND_DATAA entry;
+    const CFindHandle search(FindFirstFileA((path + "\\*.*").c_str(), &entry));
+    // A folder that cannot be listed counts as empty.
+    for (BOOL more = search.IsValid(); more; more = FindNextFileA(search.Get(), &entry)) {
+        if (IsDotEntry(entry.cFileName))
+            continue;
+        const String fullPath = path + "\\" + entry.cFileName;
+        if (PathIsDirectoryA(fullPath.c_str()))
+            handler.DeleteFolderList(SinglePath(fullPath), true, dialog);
+        else if (!IsKept(handler.m_pRecycleRequest, entry.cFileName))
+            handler.SecureDeleteFile(fullPath, dialog);
+    }
+}
+
+} // namespace
+
+HRESULT COrvexDeleteFile::DeletePath(const String &path, CProgressDlg &dialog)
+{
+    try {
+        const bool isFolder = PathIsDirectoryA(path.c_str()) != FALSE;
+        const PathList single = SinglePath(path);
+        // The bins handed over by ClearRecycle stay; only their contents go.
+        if (isFolder)
+            return DeleteFolderList(single, m_pRecycleRequest == nullptr, dialog);
+        return DeleteFileList(single, dialog);
+    } catch (const COutOfMemory &) {
+        return E_FAIL;
+    } catch (const CInvalidArg &) {
+        return E_FAIL;
+    } catch (const std::bad_alloc &) {
+        return E_FAIL;
+    }
+}
+
+HRESULT COrvexDeleteFile::DeleteFileList(const PathList &paths, CProgressDlg &dialog)
+{
+    try {
+        const size_t count = paths.Count();
+        for (size_t i = 0; i < count && !m_bCancelled; ++i)
+            SecureDeleteFile(paths[i], dialog);
+        return S_OK;
+    } catch (const COutOfMemory &) {
+        return E_FAIL;
+    } catch (const CInvalidArg &) {
+        return E_FAIL;
+    } catch (const std::bad_alloc &) {
+        return E_FAIL;
+    }
+}
+
+HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFolders, CProgressDlg &dialog)
+{
+    HRESULT result = E_FAIL;
+    const size_t count = paths.Count();
+    for (size_t i = 0; i < count; ++i) {
+        const String &path = paths[i];
+        if (!PathIsDirectoryA(path.c_str())) {
+            result = SecureDeleteFile(path, dialog);
+            continue;
+        }
+        // Behind a folder link lies another tree: remove the link, never what it leads to.
+        if (IsLinkPath(path)) {
+            if (removeFolders && !m_bCancelled)
+                RemoveDirectoryA(path.c_str());
+            continue;
+        }
+
+        DeleteFolderEntries(*this, path, dialog);
+
+        if (removeFolders) {
+            // Fails while anything is left inside (kept, failed, cancelled): the folder stays.
+            ResetAttributes(path, &kPlainAttributes);
+            RemoveDirectoryA(path.c_str());
+        }
+    }
+    return result;
+}
+
+HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dialog)
+{
+    // A link is a name, not data: it goes like any other entry, its target is never opened.
+    if (!IsLinkPath(path)) {
+        ResetAttributes(path, &kPlainAttributes);
+        const HRESULT hr = CorruptFile(path, m_passCount, dialog);
+        if (FAILED(hr)) {
+            // The progress window would cover the message; it stays hidden for the rest of the run.
+            ShowWindow(dialog.m_hWnd, SW_HIDE);
+            Report(kCorruptFailure + FileNamePart(path));
+            return hr;
+        }
+    }
+    // Cancelled part-way: the file stays, partly overwritten.
+    if (m_bCancelled)
+        return S_OK;
+    const HRESULT hr = RemoveFile(path);
+    if (FAILED(hr))
+        Report(kDeleteFailure + path);
+    return hr;
+}
+
+HRESULT COrvexDeleteFile::RemoveFile(const String &path)
+{
+    ResetAttributes(path, &kPlainAttributes);
+    return DeleteFileA(path.c_str()) ? S_OK : E_FAIL;
+}
+
+HRESULT COrvexDeleteFile::ResetAttributes(const String &path, const DWORD *attributes)
+{
+    if (!attributes)
+        return E_POINTER;
+    // FILE_ATTRIBUTE_NORMAL is reported only for a plain file; a failed query has every bit set.
+    const DWORD current = GetFileAttributesA(path.c_str());
+    if (current & FILE_ATTRIBUTE_NORMAL)
+        return S_OK;
+    // Changing a link's attributes may change those of its target.
+    if (current & FILE_ATTRIBUTE_REPARSE_POINT)
+        return S_OK;
+    return SetFileAttributesA(path.c_str(), *attributes) ? S_OK : E_FAIL;
+}

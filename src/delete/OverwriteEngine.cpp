@@ -1,0 +1,154 @@
+#include "delete/COrvexDeleteFile.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "delete/LinkGuard.h"
+
+namespace {
+
+const DWORD kChunkLimit = 51200;
+const BYTE kZeroByte = 0x00;
+const BYTE kOnesByte = 0xFF;
+const size_t kLabelNameLimit = 50;
+const char kLabelPrefix[] = "Corrupting file: ";
+// Covers the whole bar whatever its size.
+const RECT kRepaintRect = {0, 0, 2000, 2000};
+const UINT kRedrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+const char kEllipsis[] = ".......";
+const size_t kEllipsisLength = sizeof(kEllipsis) - 1;
+const size_t kTailTrim = 3;
+
+HRESULT HResultFromError(DWORD error)
+{
+    if (static_cast<LONG>(error) <= 0)
+        return static_cast<HRESULT>(error);
+    return static_cast<HRESULT>(0x80070000u | (error & 0xFFFFu));
+}
+
+// No worker thread: the dialog lives on this thread and only sees its messages (the Cancel
+// click among them) when the engine hands them over, one at a time.
+void DispatchOnePendingMessage()
+{
+    MSG msg;
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+void FillWithRand(BYTE *buffer, DWORD size)
+{
+    for (DWORD i = 0; i < size; ++i)
+        buffer[i] = static_cast<BYTE>(std::rand());
+}
+
+CVirtualBlock AllocateChunk(DWORD size)
+{
+    return CVirtualBlock(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+}
+
+ULONGLONG QueryFileLength(HANDLE file)
+{
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return 0;
+    return (static_cast<ULONGLONG>(high) << 32) | low;
+}
+
+void RewindFile(HANDLE file)
+{
+    // A failed seek is not acted on: the sub-pass then writes where the pointer stands.
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+}
+
+// One sweep over the file with one pattern, in whole chunks: the last chunk is not shortened,
+// so a file longer than a chunk grows to the next multiple of the chunk size.
+void WriteSubPass(HANDLE file, ULONGLONG length, DWORD chunk, BYTE *buffer, bool refillWithRand,
+                  CSkinProgressBar &bar, const bool &cancelled)
+{
+    for (ULONGLONG written = 0; written < length; written += chunk) {
+        if (cancelled)
+            return;
+        if (refillWithRand)
+            FillWithRand(buffer, chunk);
+        DWORD done = 0;
+        // A failed write is not acted on; the passes run to their end.
+        WriteFile(file, buffer, chunk, &done, nullptr);
+        bar.m_pos += bar.m_step;
+        DispatchOnePendingMessage();
+        if (bar.m_hWnd)
+            InvalidateRect(bar.m_hWnd, &kRepaintRect, TRUE);
+        Sleep(0);
+    }
+}
+
+} // namespace
+
+HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgressDlg &dialog)
+{
+    // Through a link the writes would land outside the selection.
+    if (IsLinkPath(path))
+        return HResultFromError(kLinkedFileError);
+    const CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return HResultFromError(GetLastError());
+    if (SharesContentWithOtherNames(file.Get(), path))
+        return HResultFromError(kLinkedFileError);
+
+    const ULONGLONG length = QueryFileLength(file.Get());
+    if (length == 0)
+        return S_OK;
+    const DWORD chunk = length < kChunkLimit ? static_cast<DWORD>(length) : kChunkLimit;
+    const ULONGLONG upper = static_cast<ULONGLONG>(passCount) * length * 3;
+
+    const CVirtualBlock zeros = AllocateChunk(chunk);
+    const CVirtualBlock ones = AllocateChunk(chunk);
+    const CVirtualBlock random = AllocateChunk(chunk);
+    if (!zeros || !ones || !random)
+        return E_FAIL;
+    BYTE *const zeroBytes = static_cast<BYTE *>(zeros.Get());
+    BYTE *const oneBytes = static_cast<BYTE *>(ones.Get());
+    BYTE *const randomBytes = static_cast<BYTE *>(random.Get());
+    std::memset(zeroBytes, kZeroByte, chunk);
+    std::memset(oneBytes, kOnesByte, chunk);
+
+    CSkinProgressBar &bar = *dialog.m_pBar;
+    bar.m_lower = 0;
+    bar.m_upper = upper;
+    bar.m_step = chunk;
+    String name = FileNamePart(path);
+    ShortenForDisplay(name, kLabelNameLimit);
+    dialog.SetStatusText(kLabelPrefix + name);
+    bar.m_pos = 0;
+    if (bar.m_hWnd) {
+        InvalidateRect(bar.m_hWnd, &kRepaintRect, TRUE);
+        RedrawWindow(bar.m_hWnd, nullptr, nullptr, kRedrawNow);
+    }
+
+    for (UINT pass = 0; pass < passCount; ++pass) {
+        RewindFile(file.Get());
+        if (m_bCancelled)
+            break;
+        WriteSubPass(file.Get(), length, chunk, zeroBytes, false, bar, m_bCancelled);
+        RewindFile(file.Get());
+        WriteSubPass(file.Get(), length, chunk, oneBytes, false, bar, m_bCancelled);
+        RewindFile(file.Get());
+        WriteSubPass(file.Get(), length, chunk, randomBytes, true, bar, m_bCancelled);
+        DispatchOnePendingMessage();
+    }
+    bar.m_pos = bar.m_upper;
+    return S_OK;
+}
+
+HRESULT COrvexDeleteFile::ShortenForDisplay(String &text, size_t maxLength)
+{
+    if (text.Length() <= maxLength)
+        return S_OK;
+    const size_t head = maxLength / 2;
+    size_t tail = head + kEllipsisLength;
+    while (tail > 0 && head + tail > maxLength)
+        tail = tail > kTailTrim ? tail - kTailTrim : 0;
+    text = text.Left(head) + kEllipsis + text.Right(tail);
+    return S_OK;
+}
