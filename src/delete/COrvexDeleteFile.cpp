@@ -1,8 +1,183 @@
 #include "delete/COrvexDeleteFile.h"
+#include "common/ComPtr.h"
+#include "common/Exceptions.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
+#include "module/TypeInfo.h"
+#include "ui/ConfirmDlg.h"
+#include "ui/MessageDlg.h"
 
-// Shell side of the handler: placeholder bodies until the handler is built.
+#include <new>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+namespace {
+
+const char kEmptySelectionText[] = "Internal error.\rUnable to delete file";
+// The two questions differ in their line break: a line feed for several items, a carriage return for one.
+const char kConfirmSeveralText[] = "Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?";
+const char kConfirmOneText[] = "Do you really want delete selected item"
+                               "\rusing Talmior 2005 Secure Delete ?";
+const char kCommandBlockSuffix[] = "_memFile";
+const DWORD kCommandBlockSize = sizeof(UINT32);
+const UINT kEmptyBinQuietly = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
+const UINT kCommandsAdded = 1;
+
+// The HRESULT for the exception being handled; only ever called inside a catch block.
+HRESULT CaughtExceptionResult()
+{
+    try {
+        throw;
+    } catch (const COutOfMemory &) {
+        return E_OUTOFMEMORY;
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    } catch (const CInvalidArg &) {
+        return E_INVALIDARG;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+// Keeps the modeless progress dialog responsive between items: the command runs on the host's thread.
+void PumpOneMessage()
+{
+    MSG message;
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+// The progress dialog for the length of one command; it goes however the command ends.
+class CProgressShown
+{
+public:
+    explicit CProgressShown(COrvexDeleteFile &handler) : m_dialog(handler.m_progress)
+    {
+        m_dialog.Create(nullptr);
+        ShowWindow(m_dialog.m_hWnd, SW_SHOWNORMAL);
+        SetForegroundWindow(m_dialog.m_hWnd);
+        m_dialog.SetCancelFlag(&handler.m_bCancelled);
+    }
+    ~CProgressShown() { DestroyWindow(m_dialog.m_hWnd); }
+    CProgressShown(const CProgressShown &) = delete;
+    CProgressShown &operator=(const CProgressShown &) = delete;
+
+private:
+    CProgressDlg &m_dialog;
+};
+
+// The data object's drop list, for as long as it is locked.
+class CDropListLock
+{
+public:
+    explicit CDropListLock(IDataObject *dataObject) : m_medium(), m_drop(nullptr)
+    {
+        FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        m_fetched = SUCCEEDED(dataObject->GetData(&format, &m_medium));
+        if (m_fetched)
+            m_drop = static_cast<HDROP>(GlobalLock(m_medium.hGlobal));
+    }
+    ~CDropListLock()
+    {
+        if (m_drop)
+            GlobalUnlock(m_medium.hGlobal);
+        if (m_fetched)
+            ReleaseStgMedium(&m_medium);
+    }
+    CDropListLock(const CDropListLock &) = delete;
+    CDropListLock &operator=(const CDropListLock &) = delete;
+
+    bool Fetched() const { return m_fetched; }
+    HDROP Drop() const { return m_drop; }
+
+private:
+    STGMEDIUM m_medium;
+    bool m_fetched;
+    HDROP m_drop;
+};
+
+void CopyDropList(HDROP drop, PathList &paths)
+{
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        char path[MAX_PATH] = {};
+        DragQueryFileA(drop, i, path, MAX_PATH);
+        paths.Append(path);
+    }
+}
+
+// From ClearRaw: the request's own paths, no question asked; stops at a cancel before the next path.
+HRESULT RunPathListCommand(COrvexDeleteFile &handler, size_t count)
+{
+    const PathListRequest *request = handler.m_pPathListRequest;
+    if (!CLiveRecord::IsLive(request, CLiveRecord::PathListKind))
+        return E_FAIL;
+    CProgressShown progress(handler);
+    for (size_t i = 0; i < count && i < request->paths.Count(); ++i) {
+        if (handler.m_bCancelled)
+            break;
+        handler.DeletePath(request->paths[i], handler.m_progress);
+    }
+    return S_OK;
+}
+
+// From ClearRecycle: each bin folder is cleaned, then emptied in the shell's books too. A bin
+// cancelled half-way is left as the shell sees it.
+HRESULT RunRecycleCommand(COrvexDeleteFile &handler, size_t count)
+{
+    const RecycleRequest *request = handler.m_pRecycleRequest;
+    if (!CLiveRecord::IsLive(request, CLiveRecord::RecycleKind) || !request->useKeepList)
+        return E_FAIL;
+    CProgressShown progress(handler);
+    for (size_t i = 0; i < count; ++i) {
+        if (handler.m_bCancelled)
+            break;
+        const String folder = handler.m_paths[i];
+        handler.DeletePath(folder, handler.m_progress);
+        if (handler.m_bCancelled)
+            break;
+        SHEmptyRecycleBinA(nullptr, folder.c_str(), kEmptyBinQuietly);
+        PumpOneMessage();
+    }
+    return S_OK;
+}
+
+HRESULT RunShellCommand(COrvexDeleteFile &handler, size_t count)
+{
+    // Nothing to delete: the user learns it, and the command ends without asking anything.
+    if (count == 0) {
+        CMessageDlg().Show(kEmptySelectionText, g_productTitle);
+        return E_FAIL;
+    }
+    const bool several = count > 1;
+    CConfirmDlg confirm;
+    confirm.Show(several ? kConfirmSeveralText : kConfirmOneText, g_productTitle);
+    if (!confirm.m_bConfirmed)
+        return several ? S_OK : E_FAIL;
+    CProgressShown progress(handler);
+    // No cancel test here: after a cancel DeletePath itself declines the remaining paths.
+    for (size_t i = 0; i < count; ++i) {
+        const String path = handler.m_paths[i];
+        handler.DeletePath(path, handler.m_progress);
+        PumpOneMessage();
+    }
+    return S_OK;
+}
+
+// A request's paths join the selection; on failure nothing of it stays to be deleted later.
+HRESULT AppendRequestPaths(PathList &paths, const PathList &requested)
+{
+    try {
+        paths.Append(requested);
+        return S_OK;
+    } catch (...) {
+        paths.Clear();
+        return CaughtExceptionResult();
+    }
+}
+
+} // namespace
+
 COrvexDeleteFile::COrvexDeleteFile()
     : m_refCount(0), m_passCount(0), m_bCancelled(false), m_pRecycleRequest(nullptr), m_pPathListRequest(nullptr),
       m_bMutexExisted(false)
@@ -12,22 +187,51 @@ COrvexDeleteFile::COrvexDeleteFile()
 
 COrvexDeleteFile::~COrvexDeleteFile()
 {
+    ReleaseSyncMutex();
+    CloseCommandMap();
     g_module.Unlock();
 }
 
-HRESULT COrvexDeleteFile::CreateInstance(IUnknown *, REFIID, void **ppv)
+HRESULT COrvexDeleteFile::CreateInstance(IUnknown *outer, REFIID riid, void **ppv)
 {
-    if (ppv)
-        *ppv = nullptr;
-    return E_NOTIMPL;
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    COrvexDeleteFile *handler = nullptr;
+    try {
+        handler = new (std::nothrow) COrvexDeleteFile;
+    } catch (...) {
+        return CaughtExceptionResult();
+    }
+    if (!handler)
+        return E_OUTOFMEMORY;
+    handler->AddRef();
+    const HRESULT hr = handler->QueryInterface(riid, ppv);
+    handler->Release();
+    return hr;
 }
 
-STDMETHODIMP COrvexDeleteFile::QueryInterface(REFIID, void **ppv)
+STDMETHODIMP COrvexDeleteFile::QueryInterface(REFIID riid, void **ppv)
 {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    // The first row also answers IUnknown.
+    static const QITAB interfaces[] = {
+        QITABENT(COrvexDeleteFile, ICOrvexDeleteFile),
+        QITABENTMULTI(COrvexDeleteFile, IDispatch, ICOrvexDeleteFile),
+        QITABENT(COrvexDeleteFile, IShellExtInit),
+        QITABENT(COrvexDeleteFile, IContextMenu),
+        QITABENT(COrvexDeleteFile, IProvideClassInfo),
+        {nullptr, 0},
+    };
+    return QISearch(this, interfaces, riid, ppv);
 }
-STDMETHODIMP_(ULONG) COrvexDeleteFile::AddRef() { return ++m_refCount; }
+
+STDMETHODIMP_(ULONG) COrvexDeleteFile::AddRef()
+{
+    return ++m_refCount;
+}
+
 STDMETHODIMP_(ULONG) COrvexDeleteFile::Release()
 {
     const LONG count = --m_refCount;
@@ -35,20 +239,191 @@ STDMETHODIMP_(ULONG) COrvexDeleteFile::Release()
         delete this;
     return count;
 }
-STDMETHODIMP COrvexDeleteFile::GetTypeInfoCount(UINT *) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::GetTypeInfo(UINT, LCID, ITypeInfo **) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *)
+
+STDMETHODIMP COrvexDeleteFile::GetTypeInfoCount(UINT *count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP COrvexDeleteFile::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    if (index != 0)
+        return DISP_E_BADINDEX;
+    return LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info);
+}
+
+STDMETHODIMP COrvexDeleteFile::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
+{
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    CComPtr<ITypeInfo> info;
+    const HRESULT hr = LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info.Receive());
+    if (FAILED(hr))
+        return hr;
+    return info->GetIDsOfNames(names, count, ids);
+}
+
+STDMETHODIMP COrvexDeleteFile::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+                                      EXCEPINFO *excepInfo, UINT *argErr)
+{
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    CComPtr<ITypeInfo> info;
+    const HRESULT hr = LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info.Receive());
+    if (FAILED(hr))
+        return hr;
+    return info->Invoke(static_cast<ICOrvexDeleteFile *>(this), id, flags, params, result, excepInfo, argErr);
+}
+
+STDMETHODIMP COrvexDeleteFile::GetClassInfo(ITypeInfo **info)
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    return LoadModuleTypeInfo(CLSID_CCOrvexDeleteFile, info);
+}
+
+// The argument is a record of this module passed by address, never a COM object. Anything that
+// is not a live record of ours (an object from IDispatch::Invoke or any other client) is refused
+// before a single byte of it is read.
+STDMETHODIMP COrvexDeleteFile::ClearRecycle(IUnknown *pUnk)
+{
+    if (!pUnk)
+        return E_FAIL;
+    if (!CLiveRecord::IsLive(pUnk, CLiveRecord::RecycleKind))
+        return E_INVALIDARG;
+    RecycleRequest *request = reinterpret_cast<RecycleRequest *>(pUnk);
+    const HRESULT hr = AppendRequestPaths(m_paths, request->folders);
+    if (FAILED(hr))
+        return hr;
+    m_pRecycleRequest = request;
+    LoadSettings();
+    return InvokeCommand(nullptr);
+}
+
+STDMETHODIMP COrvexDeleteFile::ClearRaw(IUnknown *pUnk)
+{
+    if (!pUnk)
+        return E_FAIL;
+    if (!CLiveRecord::IsLive(pUnk, CLiveRecord::PathListKind))
+        return E_INVALIDARG;
+    PathListRequest *request = reinterpret_cast<PathListRequest *>(pUnk);
+    const HRESULT hr = AppendRequestPaths(m_paths, request->paths);
+    if (FAILED(hr))
+        return hr;
+    m_pPathListRequest = request;
+    LoadSettings();
+    return InvokeCommand(nullptr);
+}
+
+void COrvexDeleteFile::PublishCommandId(UINT idCmd)
+{
+    CloseCommandMap();
+    try {
+        const String name = g_productTitle + kCommandBlockSuffix;
+        // An existing block is simply opened: the last writer's value is the one that counts.
+        m_hCommandMap.Reset(
+            CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kCommandBlockSize, name.c_str()));
+    } catch (...) {
+        return; // no name, no block: nothing is published
+    }
+    if (!m_hCommandMap)
+        return;
+    m_pCommandView.Reset(MapViewOfFile(m_hCommandMap.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (m_pCommandView)
+        *static_cast<UINT32 *>(m_pCommandView.Get()) = idCmd;
+}
+
+void COrvexDeleteFile::CloseCommandMap()
+{
+    m_pCommandView.Reset();
+    m_hCommandMap.Reset();
+}
+
+void COrvexDeleteFile::ReleaseSyncMutex()
+{
+    if (!m_hSyncMutex)
+        return;
+    // A handle to a mutex that another handler created is not ownership; releasing it would
+    // take the mutex from its owner when both handlers share a thread.
+    if (!m_bMutexExisted)
+        ReleaseMutex(m_hSyncMutex.Get());
+    m_hSyncMutex.Reset();
+}
+
+STDMETHODIMP COrvexDeleteFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataObject, HKEY)
+{
+    // A repeated Initialize starts over: the earlier mutex and selection are given up first.
+    ReleaseSyncMutex();
+    m_bMutexExisted = false;
+    m_paths.Clear();
+
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
+    const DWORD createError = GetLastError();
+    m_hSyncMutex.Reset(mutex);
+    if (mutex && createError == ERROR_ALREADY_EXISTS) {
+        // Another handler, in this process or another, holds it: the shell leaves this one out.
+        m_bMutexExisted = true;
+        ReleaseSyncMutex();
+        return E_INVALIDARG;
+    }
+    if (!dataObject) {
+        ReleaseSyncMutex();
+        return E_INVALIDARG;
+    }
+    CDropListLock dropList(dataObject);
+    if (!dropList.Fetched()) {
+        ReleaseSyncMutex();
+        return E_FAIL;
+    }
+    if (!dropList.Drop())
+        return E_INVALIDARG;
+    try {
+        CopyDropList(dropList.Drop(), m_paths);
+    } catch (...) {
+        // Half a selection is never offered for deletion.
+        m_paths.Clear();
+        ReleaseSyncMutex();
+        return CaughtExceptionResult();
+    }
+    LoadSettings();
+    return S_OK;
+}
+
+STDMETHODIMP COrvexDeleteFile::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT, UINT)
+{
+    // Added for every kind of request, default-only ones included.
+    InsertMenuA(menu, indexMenu, MF_BYPOSITION | MF_STRING, idCmdFirst, g_menuText.c_str());
+    PublishCommandId(idCmdFirst);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, kCommandsAdded);
+}
+
+// The command has one item and runs whatever verb or offset it is given; the automation
+// methods call it with no argument at all.
+STDMETHODIMP COrvexDeleteFile::InvokeCommand(CMINVOKECOMMANDINFO *)
+{
+    m_bCancelled = false;
+    // From here on a menu opened elsewhere may offer Secure Delete again.
+    ReleaseSyncMutex();
+    const size_t count = m_paths.Count();
+    try {
+        if (m_pPathListRequest && !m_pRecycleRequest)
+            return RunPathListCommand(*this, count);
+        if (m_pRecycleRequest && !m_pPathListRequest)
+            return RunRecycleCommand(*this, count);
+        return RunShellCommand(*this, count);
+    } catch (...) {
+        return CaughtExceptionResult();
+    }
+}
+
+STDMETHODIMP COrvexDeleteFile::GetCommandString(UINT_PTR, UINT, UINT *, CHAR *, UINT)
 {
     return E_NOTIMPL;
 }
-STDMETHODIMP COrvexDeleteFile::ClearRecycle(IUnknown *) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::ClearRaw(IUnknown *) { return E_NOTIMPL; }
-void COrvexDeleteFile::PublishCommandId(UINT) {}
-void COrvexDeleteFile::CloseCommandMap() {}
-void COrvexDeleteFile::ReleaseSyncMutex() {}
-STDMETHODIMP COrvexDeleteFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject *, HKEY) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::InvokeCommand(CMINVOKECOMMANDINFO *) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::GetCommandString(UINT_PTR, UINT, UINT *, CHAR *, UINT) { return E_NOTIMPL; }
-STDMETHODIMP COrvexDeleteFile::GetClassInfo(ITypeInfo **) { return E_NOTIMPL; }

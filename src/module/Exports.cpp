@@ -1,11 +1,17 @@
-#include <windows.h>
+#include "module/Module.h"
+#include "module/ObjectMap.h"
 
-// Placeholder bodies until the class objects are built.
-STDAPI DllCanUnloadNow() { return S_FALSE; }
-STDAPI DllGetClassObject(REFCLSID, REFIID, void **ppv)
+STDAPI DllCanUnloadNow()
 {
+    return g_module.LockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void **ppv)
+{
+    if (g_module.InitFailed())
+        return E_UNEXPECTED;
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return g_objectMap.GetClassObject(clsid, riid, ppv);
 }
