@@ -1,9 +1,288 @@
 #include "link/CShelLinkHandler.h"
+#include "common/ComPtr.h"
+#include "delete/Requests.h"
+#include "module/Module.h"
+#include "module/TypeInfo.h"
+#include "ui/ConfirmDlg.h"
 
-HRESULT CShelLinkHandler::CreateInstance(IUnknown *, REFIID, void **ppv)
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <new>
+
+namespace {
+
+const UINT kAllFiles = 0xFFFFFFFF; // DragQueryFileA: the count instead of a path
+const char kCommandBlockSuffix[] = "_memFile";
+const char kConfirmPrefix[] = "Do you really want to delete selected items\nusing ";
+const char kConfirmSuffix[] = " Secure Delete?";
+
+// Releases a medium that GetData filled.
+class CMediumScope
+{
+public:
+    explicit CMediumScope(STGMEDIUM &medium) : m_medium(medium) {}
+    ~CMediumScope() { ReleaseStgMedium(&m_medium); }
+    CMediumScope(const CMediumScope &) = delete;
+    CMediumScope &operator=(const CMediumScope &) = delete;
+
+private:
+    STGMEDIUM &m_medium;
+};
+
+// Keeps a global memory block locked while it is read.
+class CGlobalLockScope
+{
+public:
+    explicit CGlobalLockScope(HGLOBAL memory) : m_memory(memory), m_data(GlobalLock(memory)) {}
+    ~CGlobalLockScope()
+    {
+        if (m_data)
+            GlobalUnlock(m_memory);
+    }
+    CGlobalLockScope(const CGlobalLockScope &) = delete;
+    CGlobalLockScope &operator=(const CGlobalLockScope &) = delete;
+    void *Data() const { return m_data; }
+
+private:
+    HGLOBAL m_memory;
+    void *m_data;
+};
+
+} // namespace
+
+CShelLinkHandler::CShelLinkHandler(IUnknown *outer)
+    : m_refCount(1), m_bMutexExisted(false), m_inner(this), m_pOuter(outer ? outer : &m_inner)
+{
+    g_module.Lock();
+}
+
+CShelLinkHandler::~CShelLinkHandler()
+{
+    ReleaseSyncMutex();
+    g_module.Unlock();
+}
+
+HRESULT CShelLinkHandler::CreateInstance(IUnknown *outer, REFIID riid, void **ppv)
 {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
+    // An aggregate must hold our inner unknown; any other interface would tie our lifetime to it.
+    if (outer && !IsEqualIID(riid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
+    CShelLinkHandler *handler = new (std::nothrow) CShelLinkHandler(outer);
+    if (!handler)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = handler->m_inner.QueryInterface(riid, ppv);
+    handler->m_inner.Release();
+    return hr;
+}
+
+STDMETHODIMP CShelLinkHandler::CInnerUnknown::QueryInterface(REFIID riid, void **ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown)) {
+        *ppv = static_cast<IUnknown *>(this);
+        AddRef();
+        return S_OK;
+    }
+    // Every other interface is counted on the controlling unknown, as aggregation requires.
+    static const QITAB interfaces[] = {
+        QITABENT(CShelLinkHandler, IShellinkHandler),
+        QITABENTMULTI(CShelLinkHandler, IDispatch, IShellinkHandler),
+        QITABENT(CShelLinkHandler, IContextMenu),
+        QITABENT(CShelLinkHandler, IShellExtInit),
+        QITABENT(CShelLinkHandler, IProvideClassInfo),
+        {},
+    };
+    return QISearch(m_owner, interfaces, riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CShelLinkHandler::CInnerUnknown::AddRef()
+{
+    return ++m_owner->m_refCount;
+}
+
+STDMETHODIMP_(ULONG) CShelLinkHandler::CInnerUnknown::Release()
+{
+    const LONG count = --m_owner->m_refCount;
+    if (count == 0)
+        delete m_owner;
+    return count;
+}
+
+STDMETHODIMP CShelLinkHandler::QueryInterface(REFIID riid, void **ppv)
+{
+    return m_pOuter->QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CShelLinkHandler::AddRef()
+{
+    return m_pOuter->AddRef();
+}
+
+STDMETHODIMP_(ULONG) CShelLinkHandler::Release()
+{
+    return m_pOuter->Release();
+}
+
+STDMETHODIMP CShelLinkHandler::GetTypeInfoCount(UINT *count)
+{
+    if (!count)
+        return E_POINTER;
+    CComPtr<ITypeInfo> info;
+    *count = SUCCEEDED(LoadModuleTypeInfo(IID_IShellinkHandler, info.Receive())) ? 1 : 0;
+    return S_OK;
+}
+
+STDMETHODIMP CShelLinkHandler::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    if (index != 0)
+        return DISP_E_BADINDEX;
+    return LoadModuleTypeInfo(IID_IShellinkHandler, info);
+}
+
+STDMETHODIMP CShelLinkHandler::GetIDsOfNames(REFIID, LPOLESTR *, UINT count, LCID, DISPID *ids)
+{
+    if (ids)
+        for (UINT i = 0; i < count; ++i)
+            ids[i] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+}
+
+STDMETHODIMP CShelLinkHandler::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *params, VARIANT *result, EXCEPINFO *,
+                                      UINT *)
+{
+    if (result)
+        VariantInit(result);
+    if (!params)
+        return E_INVALIDARG;
+    if (params->cArgs != 0 || params->cNamedArgs != 0)
+        return DISP_E_BADPARAMCOUNT;
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+STDMETHODIMP CShelLinkHandler::GetClassInfo(ITypeInfo **info)
+{
+    return LoadModuleTypeInfo(CLSID_CShelLinkHandler, info);
+}
+
+STDMETHODIMP CShelLinkHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataObject, HKEY)
+{
+    if (!dataObject)
+        return E_INVALIDARG;
+    try {
+        // A repeated call starts over rather than adding to the list or leaking the earlier handle.
+        ReleaseSyncMutex();
+        m_files.Clear();
+        m_bMutexExisted = false;
+
+        FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium = {};
+        if (FAILED(dataObject->GetData(&format, &medium)))
+            return E_FAIL;
+        UINT count = 0;
+        {
+            CMediumScope mediumScope(medium);
+            CGlobalLockScope lock(medium.hGlobal);
+            if (!lock.Data())
+                return E_INVALIDARG;
+            HDROP drop = static_cast<HDROP>(lock.Data());
+            count = DragQueryFileA(drop, kAllFiles, nullptr, 0);
+            char path[MAX_PATH] = {};
+            for (UINT i = 0; i < count; ++i) {
+                DragQueryFileA(drop, i, path, MAX_PATH);
+                m_files.Append(String(path));
+            }
+        }
+        if (count == 0)
+            return E_FAIL;
+
+        HANDLE mutex = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
+        const DWORD error = GetLastError();
+        m_hSyncMutex.Reset(mutex);
+        // Unlike the Secure Delete handler, this one never withdraws: it takes the other's item over.
+        if (mutex && error == ERROR_ALREADY_EXISTS)
+            m_bMutexExisted = true;
+        return S_OK;
+    } catch (...) {
+        m_files.Clear();
+        return E_OUTOFMEMORY;
+    }
+}
+
+void CShelLinkHandler::ReleaseSyncMutex()
+{
+    if (!m_hSyncMutex)
+        return;
+    // A mutex found existing belongs to another handler: only our handle goes.
+    if (!m_bMutexExisted)
+        ReleaseMutex(m_hSyncMutex.Get());
+    m_hSyncMutex.Reset();
+}
+
+bool CShelLinkHandler::ReadCommandId(UINT *idCmd)
+{
+    const String name = g_productTitle + kCommandBlockSuffix;
+    CKernelHandle block(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str()));
+    if (!block)
+        return false;
+    CMappedView view(MapViewOfFile(block.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!view)
+        return false;
+    *idCmd = *static_cast<const UINT *>(view.Get());
+    return true;
+}
+
+STDMETHODIMP CShelLinkHandler::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT, UINT)
+{
+    // Added for every kind of request, default-only included, like the Secure Delete handler's item.
+    InsertMenuA(menu, indexMenu, MF_BYPOSITION | MF_STRING, idCmdFirst, g_menuText.c_str());
+    UINT published = 0;
+    try {
+        // A published id equal to ours is a stale one from another menu: removing it would take
+        // our own item away and leave the menu without Secure Delete.
+        if (m_bMutexExisted && ReadCommandId(&published) && published != idCmdFirst)
+            DeleteMenu(menu, published, MF_BYCOMMAND);
+    } catch (...) {
+        // The block's name could not be built: both items stay.
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+}
+
+STDMETHODIMP CShelLinkHandler::InvokeCommand(CMINVOKECOMMANDINFO *)
+{
+    // Given up before asking, so that a menu opened meanwhile offers Secure Delete again.
+    ReleaseSyncMutex();
+    if (m_files.IsEmpty())
+        return E_FAIL;
+    try {
+        CConfirmDlg confirm;
+        confirm.Show(kConfirmPrefix + g_productTitle + kConfirmSuffix, g_productTitle);
+        if (!confirm.m_bConfirmed)
+            return S_OK;
+
+        PathListRequest request;
+        request.paths = m_files;
+        // The shell's threads are initialised for COM already; in-process only, the record's
+        // address is handed over as it is, never through a proxy.
+        CComPtr<ICOrvexDeleteFile> deleter;
+        if (FAILED(CoCreateInstance(CLSID_CCOrvexDeleteFile, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                    IID_ICOrvexDeleteFile, deleter.ReceiveVoid())))
+            return E_FAIL;
+        // The deleter reports its own failures to the user.
+        deleter->ClearRaw(reinterpret_cast<IUnknown *>(&request));
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDMETHODIMP CShelLinkHandler::GetCommandString(UINT_PTR, UINT, UINT *, CHAR *, UINT)
+{
     return E_NOTIMPL;
 }
