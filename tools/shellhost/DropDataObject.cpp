@@ -1,0 +1,138 @@
+#include "DropDataObject.h"
+
+#include <cstring>
+#include <new>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+HRESULT CDropDataObject::Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject)
+{
+    if (!dataObject)
+        return E_POINTER;
+    *dataObject = nullptr;
+    try {
+        *dataObject = new CDropDataObject(paths, offersDropList);
+    } catch (const std::bad_alloc &) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+CDropDataObject::CDropDataObject(const std::vector<std::string> &paths, bool offersDropList)
+    : m_refCount(1), m_paths(paths), m_offersDropList(offersDropList)
+{
+}
+
+STDMETHODIMP CDropDataObject::QueryInterface(REFIID riid, void **ppv)
+{
+    static const QITAB interfaces[] = {
+        QITABENT(CDropDataObject, IDataObject),
+        {nullptr, 0},
+    };
+    return QISearch(this, interfaces, riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CDropDataObject::AddRef()
+{
+    return InterlockedIncrement(&m_refCount);
+}
+
+STDMETHODIMP_(ULONG) CDropDataObject::Release()
+{
+    const LONG count = InterlockedDecrement(&m_refCount);
+    if (count == 0)
+        delete this;
+    return count;
+}
+
+bool CDropDataObject::IsDropList(const FORMATETC *format) const
+{
+    return m_offersDropList && format && format->cfFormat == CF_HDROP && format->dwAspect == DVASPECT_CONTENT &&
+           (format->tymed & TYMED_HGLOBAL);
+}
+
+// DROPFILES, then each path with its terminator, then one more terminator.
+HGLOBAL CDropDataObject::BuildDropList() const
+{
+    SIZE_T size = sizeof(DROPFILES) + 1;
+    for (const std::string &path : m_paths)
+        size += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (!memory)
+        return nullptr;
+    char *bytes = static_cast<char *>(GlobalLock(memory));
+    if (!bytes) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    DROPFILES *header = reinterpret_cast<DROPFILES *>(bytes);
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    char *next = bytes + sizeof(DROPFILES);
+    for (const std::string &path : m_paths) {
+        std::memcpy(next, path.c_str(), path.size() + 1);
+        next += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+STDMETHODIMP CDropDataObject::GetData(FORMATETC *format, STGMEDIUM *medium)
+{
+    if (!format || !medium)
+        return E_POINTER;
+    if (!IsDropList(format))
+        return DV_E_FORMATETC;
+    // Every caller gets its own copy and frees it with ReleaseStgMedium.
+    HGLOBAL dropList = BuildDropList();
+    if (!dropList)
+        return E_OUTOFMEMORY;
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = dropList;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP CDropDataObject::GetDataHere(FORMATETC *, STGMEDIUM *)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CDropDataObject::QueryGetData(FORMATETC *format)
+{
+    return IsDropList(format) ? S_OK : DV_E_FORMATETC;
+}
+
+STDMETHODIMP CDropDataObject::GetCanonicalFormatEtc(FORMATETC *, FORMATETC *canonical)
+{
+    if (canonical)
+        canonical->ptd = nullptr;
+    return DATA_S_SAMEFORMATETC;
+}
+
+STDMETHODIMP CDropDataObject::SetData(FORMATETC *, STGMEDIUM *, BOOL)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CDropDataObject::EnumFormatEtc(DWORD, IEnumFORMATETC **formats)
+{
+    if (formats)
+        *formats = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CDropDataObject::DAdvise(FORMATETC *, DWORD, IAdviseSink *, DWORD *)
+{
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+STDMETHODIMP CDropDataObject::DUnadvise(DWORD)
+{
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+STDMETHODIMP CDropDataObject::EnumDAdvise(IEnumSTATDATA **)
+{
+    return OLE_E_ADVISENOTSUPPORTED;
+}

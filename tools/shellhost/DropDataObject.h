@@ -1,0 +1,39 @@
+#pragma once
+#include <objidl.h>
+#include <string>
+#include <vector>
+
+// The data object a shell hands to IShellExtInit::Initialize: the selection as a CF_HDROP drop
+// list of 8-bit paths, in the given order. Without a drop list it offers no format at all,
+// like a selection of things that are not files.
+class CDropDataObject final : public IDataObject
+{
+public:
+    static HRESULT Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IDataObject
+    STDMETHODIMP GetData(FORMATETC *format, STGMEDIUM *medium) override;
+    STDMETHODIMP GetDataHere(FORMATETC *format, STGMEDIUM *medium) override;
+    STDMETHODIMP QueryGetData(FORMATETC *format) override;
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC *format, FORMATETC *canonical) override;
+    STDMETHODIMP SetData(FORMATETC *format, STGMEDIUM *medium, BOOL release) override;
+    STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC **formats) override;
+    STDMETHODIMP DAdvise(FORMATETC *format, DWORD flags, IAdviseSink *sink, DWORD *connection) override;
+    STDMETHODIMP DUnadvise(DWORD connection) override;
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA **advises) override;
+
+private:
+    CDropDataObject(const std::vector<std::string> &paths, bool offersDropList);
+    ~CDropDataObject() = default;
+    bool IsDropList(const FORMATETC *format) const;
+    HGLOBAL BuildDropList() const;
+
+    LONG m_refCount;
+    std::vector<std::string> m_paths;
+    bool m_offersDropList;
+};
