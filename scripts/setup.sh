@@ -10,7 +10,7 @@ PACKAGES=(
   googletest
   wine wine32:i386 libwine-dev
   xvfb xauth x11-utils imagemagick
-  coreutils
+  coreutils python3
 )
 
 SUDO=""
