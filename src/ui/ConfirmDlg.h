@@ -1,10 +1,39 @@
 #pragma once
-// Placeholder with the public contract; the skinned implementation replaces it.
+#include <windows.h>
+#include "common/Scoped.h"
 #include "common/String.h"
+#include "resource.h"
+#include "ui/ImageStatic.h"
+#include "ui/SkinDialog.h"
+#include "ui/SkinLabel.h"
 
-class CConfirmDlg
+// Modal question with a warning picture, a text of one or more lines, OK and Cancel. Made on
+// the caller's stack for one showing; m_bConfirmed tells whether to go ahead.
+class CConfirmDlg : public CSkinDialog<CConfirmDlg>
 {
 public:
+    static const UINT kTemplateId = IDD_CONFIRM;
+
+    // Owner: the calling thread's active window. 1 for OK, 2 for Cancel, Escape or the close
+    // button, -1 when the dialog cannot be created.
     int Show(const String &text, const String &caption);
-    bool m_bConfirmed = false;
+
+    bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) override;
+
+    CSkinLabel m_text;
+    CHoverButton m_ok;
+    CHoverButton m_cancel;
+    CImageStatic m_picture;
+    CImageList m_pictureList;
+    CImageList m_okFaces;
+    CImageList m_cancelFaces;
+    String m_message;
+    String m_caption;
+    bool m_bConfirmed = false; // true only after OK in the current showing
+
+protected:
+    void OnFinalMessage() override;
+
+private:
+    BOOL OnInitDialog();
 };

@@ -1,28 +1,44 @@
 #pragma once
-// Placeholder with the public contract; the skinned implementation replaces it.
 #include <windows.h>
+#include "common/Scoped.h"
 #include "common/String.h"
+#include "resource.h"
+#include "ui/SkinDialog.h"
+#include "ui/SkinLabel.h"
+#include "ui/SkinProgressBar.h"
 
-class CSkinProgressBar
+// Modeless "Deleting\Corrupting" window of a Secure Delete run: one status line, a segmented
+// bar for the current file and Cancel. It paints only when the run dispatches messages.
+// Constructing it creates no window; Create is called again for every run.
+class CProgressDlg : public CSkinDialog<CProgressDlg>
 {
 public:
-    HWND m_hWnd = nullptr;
-    ULONGLONG m_lower = 0;
-    ULONGLONG m_upper = 100;
-    ULONGLONG m_pos = 0;
-    ULONGLONG m_step = 0;
-};
+    static const UINT kTemplateId = IDD_PROGRESS;
 
-class CProgressDlg
-{
-public:
     CProgressDlg();
-    ~CProgressDlg();
+
+    // Creates the window from its template, hidden; the caller shows it. Null on failure.
     HWND Create(HWND parent);
+    // The handler's cancel flag: Cancel and the close button raise it.
     void SetCancelFlag(bool *flag) { m_pCancel = flag; }
+    // Replaces the status line and has it repainted before returning.
     void SetStatusText(const String &text);
 
-    HWND m_hWnd = nullptr;
+    bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) override;
+
     CSkinProgressBar *m_pBar;
     bool *m_pCancel = nullptr;
+    CSkinLabel m_status;
+    CHoverButton m_cancel;
+    CImageList m_faces;
+    String m_initialText;
+
+protected:
+    void OnFinalMessage() override;
+
+private:
+    BOOL OnInitDialog();
+
+    CSkinProgressBar m_bar;
+    CBitmap m_trough;
 };

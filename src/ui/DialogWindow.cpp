@@ -1,0 +1,103 @@
+#include "ui/DialogWindow.h"
+#include "module/Module.h"
+
+static const char kObjectProperty[] = "OrvexSkinDialog";
+
+CDialogWindow::~CDialogWindow()
+{
+    // The window must not call an object that is gone.
+    if (m_hWnd && IsWindow(m_hWnd)) {
+        RemovePropA(m_hWnd, kObjectProperty);
+        DestroyWindow(m_hWnd);
+    }
+}
+
+bool CDialogWindow::ProcessWindowMessage(UINT, WPARAM, LPARAM, LRESULT &)
+{
+    return false;
+}
+
+void CDialogWindow::Enter()
+{
+    m_bAttached = false;
+    g_module.AddCreateRecord(this);
+}
+
+void CDialogWindow::LeaveIfUnattached()
+{
+    // A dialog that failed before its first message leaves its record behind.
+    if (!m_bAttached)
+        g_module.TakeCreateRecord();
+}
+
+INT_PTR CDialogWindow::RunModal(UINT templateId, HWND owner)
+{
+    if (m_hWnd)
+        return -1;
+    Enter();
+    const INT_PTR code = DialogBoxParamA(g_module.Instance(), MAKEINTRESOURCEA(templateId), owner, StartDialogProc, 0);
+    LeaveIfUnattached();
+    return code;
+}
+
+HWND CDialogWindow::CreateModeless(UINT templateId, HWND parent)
+{
+    if (m_hWnd)
+        return nullptr;
+    Enter();
+    HWND dialog = CreateDialogParamA(g_module.Instance(), MAKEINTRESOURCEA(templateId), parent, StartDialogProc, 0);
+    LeaveIfUnattached();
+    return dialog;
+}
+
+INT_PTR CALLBACK CDialogWindow::StartDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CDialogWindow *object = static_cast<CDialogWindow *>(GetPropA(dialog, kObjectProperty));
+    if (!object) {
+        object = static_cast<CDialogWindow *>(g_module.TakeCreateRecord());
+        if (!object)
+            return FALSE;
+        object->m_hWnd = dialog;
+        object->m_bAttached = true;
+        SetPropA(dialog, kObjectProperty, object);
+        SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DialogProc));
+    }
+    return object->Dispatch(message, wParam, lParam);
+}
+
+INT_PTR CALLBACK CDialogWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CDialogWindow *object = static_cast<CDialogWindow *>(GetPropA(dialog, kObjectProperty));
+    return object ? object->Dispatch(message, wParam, lParam) : FALSE;
+}
+
+// Messages whose dialog-procedure result is the answer itself rather than a handled flag.
+static bool ReturnsResultDirectly(UINT message)
+{
+    switch (message) {
+    case WM_INITDIALOG: case WM_COMPAREITEM: case WM_VKEYTOITEM: case WM_CHARTOITEM: case WM_QUERYDRAGICON:
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+INT_PTR CDialogWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND dialog = m_hWnd;
+    if (message == WM_NCDESTROY) {
+        RemovePropA(dialog, kObjectProperty);
+        OnFinalMessage();
+        m_hWnd = nullptr;
+        return FALSE;
+    }
+    LRESULT result = 0;
+    if (!ProcessWindowMessage(message, wParam, lParam, result))
+        return FALSE;
+    if (ReturnsResultDirectly(message))
+        return static_cast<INT_PTR>(result);
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
+    return TRUE;
+}

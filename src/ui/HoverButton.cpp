@@ -1,0 +1,140 @@
+#include "ui/HoverButton.h"
+#include "module/Module.h"
+
+#include <olectl.h>
+
+static const char kClassName[] = "VSButton";
+static const DWORD kDefaultStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+static const DWORD kHoverTime = 1;
+
+CHoverButton::CHoverButton() : m_cursor(LoadCursorA(nullptr, IDC_ARROW))
+{
+}
+
+bool CHoverButton::SubclassOwnerDraw(HWND button)
+{
+    if (!SubclassWindow(button))
+        return false;
+    const LONG style = GetWindowLongA(button, GWL_STYLE);
+    if ((style & BS_TYPEMASK) != BS_OWNERDRAW)
+        SetWindowLongA(button, GWL_STYLE, style | BS_OWNERDRAW);
+    return true;
+}
+
+ATOM CHoverButton::RegisterClassOnce(WNDPROC *buttonProc)
+{
+    WNDCLASSEXA button = {};
+    button.cbSize = sizeof(button);
+    if (!GetClassInfoExA(nullptr, "BUTTON", &button))
+        return 0;
+    *buttonProc = button.lpfnWndProc;
+
+    WNDCLASSEXA existing = {};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExA(g_module.Instance(), kClassName, &existing))
+        return 1; // registered earlier in this module's life
+
+    WNDCLASSEXA superclass = button;
+    superclass.hInstance = g_module.Instance();
+    superclass.lpszClassName = kClassName;
+    superclass.lpfnWndProc = StartWindowProc;
+    superclass.style &= ~CS_GLOBALCLASS;
+    const ATOM atom = RegisterClassExA(&superclass);
+    g_module.AddWindowClass(atom);
+    return atom;
+}
+
+HWND CHoverButton::Create(HWND parent, const RECT &rect, const char *text, DWORD style, DWORD exStyle, UINT id)
+{
+    if (m_hWnd)
+        return nullptr;
+    WNDPROC buttonProc = nullptr;
+    if (!RegisterClassOnce(&buttonProc))
+        return nullptr;
+    SetPreviousProc(buttonProc);
+    g_module.AddCreateRecord(this);
+    HWND window = CreateWindowExA(exStyle, kClassName, text ? text : "", style ? style : kDefaultStyle, rect.left,
+                                  rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), g_module.Instance(), nullptr);
+    if (!m_hWnd) {
+        // The window never reached its start procedure: our record is still waiting.
+        g_module.TakeCreateRecord();
+    }
+    return window;
+}
+
+void CHoverButton::SizeButtonToFace(HWND button, int nudge)
+{
+    RECT rect;
+    if (!GetWindowRect(button, &rect))
+        return;
+    MapWindowPoints(nullptr, GetParent(button), reinterpret_cast<POINT *>(&rect), 2);
+    const int shift = nudge == 1 ? 7 : nudge == 2 ? 3 : 0;
+    SetWindowPos(button, nullptr, rect.left + shift, rect.top, kFaceWidth, kFaceHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result)
+{
+    switch (message) {
+    case WM_MOUSEMOVE:
+        if (m_savedCursor)
+            SetCursor(m_cursor);
+        if (!m_bTracking) {
+            TRACKMOUSEEVENT track = {sizeof(track), TME_HOVER | TME_LEAVE, m_hWnd, kHoverTime};
+            m_bTracking = _TrackMouseEvent(&track) != FALSE;
+        }
+        return false;
+    case WM_MOUSEHOVER:
+        m_bHover = true;
+        m_savedCursor = SetCursor(m_cursor);
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        result = 0;
+        return true;
+    case WM_MOUSELEAVE:
+        m_bTracking = false;
+        m_bHover = false;
+        SetCursor(m_savedCursor);
+        m_savedCursor = nullptr;
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+        result = 0;
+        return true;
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
+    case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK:
+    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK:
+        if (m_savedCursor)
+            SetCursor(m_cursor);
+        return false;
+    case WM_ERASEBKGND:
+        result = 1; // the face covers the whole button
+        return true;
+    case OCM_DRAWITEM:
+        Draw(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+        result = TRUE;
+        return true;
+    case OCM_COMMAND: case OCM_NOTIFY: case OCM_PARENTNOTIFY: case OCM_MEASUREITEM: case OCM_COMPAREITEM:
+    case OCM_DELETEITEM: case OCM_VKEYTOITEM: case OCM_CHARTOITEM: case OCM_HSCROLL: case OCM_VSCROLL:
+    case OCM_CTLCOLORBTN: case OCM_CTLCOLORDLG: case OCM_CTLCOLOREDIT: case OCM_CTLCOLORLISTBOX:
+    case OCM_CTLCOLORMSGBOX: case OCM_CTLCOLORSCROLLBAR: case OCM_CTLCOLORSTATIC:
+        // Reflected notifications mean nothing to the button.
+        result = DefWindowProcA(m_hWnd, message - OCM__BASE, wParam, lParam);
+        return true;
+    default:
+        return CSubclassedWindow::ProcessWindowMessage(message, wParam, lParam, result);
+    }
+}
+
+void CHoverButton::Draw(const DRAWITEMSTRUCT &item) const
+{
+    int face = m_faceBase;
+    if (item.itemState & ODS_DISABLED)
+        face += kDisabled;
+    else if (item.itemState & ODS_SELECTED)
+        face += kPressed;
+    else if (m_bHover)
+        face += kHovered;
+    if (!m_faces || face < 0 || face >= ImageList_GetImageCount(m_faces))
+        return;
+    ImageList_DrawEx(m_faces, face, item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
+                     item.rcItem.bottom - item.rcItem.top, CLR_NONE, CLR_NONE, ILD_NORMAL);
+}

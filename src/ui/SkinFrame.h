@@ -1,0 +1,72 @@
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include "common/Scoped.h"
+#include "common/String.h"
+#include "ui/DialogWindow.h"
+#include "ui/HoverButton.h"
+
+// The look every dialog of the module shares: shaped window with two rounded top corners,
+// bitmap title bar with a white bold title, grey border, orange panel with a white rounded
+// inset, a close button, dragging by the title bar, and reflection of control notifications
+// back to the controls so that they paint themselves.
+class CSkinFrame : public CDialogWindow
+{
+public:
+    CSkinFrame() = default;
+
+    void SetTitle(const String &title) { m_title = title; }
+
+    // Frame part of WM_INITDIALOG: window region, icons, close button. Always TRUE.
+    BOOL InitSkin();
+    LRESULT HitTest(LPARAM screenPoint) const;
+    // False (unhandled) when a skin bitmap is missing.
+    bool PaintBackground(HDC dc);
+    // Centres the dialog on the window, or on the work area when it is hidden or minimised.
+    void CenterOnOwner(HWND owner);
+
+    bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) override;
+
+    // Drawing helpers. A null source rectangle means the whole bitmap less its last column
+    // and row.
+    static void StretchBitmap(HDC dc, const RECT &dest, HBITMAP bitmap, const RECT *source);
+    static void DrawBitmapAt(HDC dc, int x, int y, HBITMAP bitmap, const RECT *source);
+    static void DrawFrameRect(HDC dc, int x, int y, int width, int height, COLORREF topLeft, COLORREF bottomRight);
+    static void DrawOpenFrame(HDC dc, const RECT &rect, COLORREF color);
+    static void DrawRoundFrame(HDC dc, const RECT &rect, int ellipseWidth, int ellipseHeight, COLORREF color,
+                               int penWidth);
+
+    CHoverButton m_close;
+    CImageList m_closeFaces;
+    HBITMAP m_captionBitmap = nullptr; // module-wide, not owned
+    HBITMAP m_bodyBitmap = nullptr;    // module-wide, not owned
+    String m_title;
+    bool m_bExtra = false;
+    HBITMAP m_extraBitmap = nullptr; // owned by the derived dialog
+
+    // Image list of faces from a module bitmap; masked by maskColor unless it is CLR_NONE.
+    // Null when the bitmap cannot be loaded.
+    static HIMAGELIST CreateFaceList(UINT bitmapId, int cx, int cy, int count, COLORREF maskColor);
+
+protected:
+    // Extent of the text as one line in the dialog's font, line breaks included.
+    SIZE MeasureOneLine(const String &text) const;
+    // Moves a control's left edge, in dialog client coordinates, keeping its top and size.
+    void SetControlLeft(HWND control, int left) const;
+    static int WindowWidth(HWND window);
+    // Sizes a control without moving it.
+    void ResizeControl(int id, int width, int height) const;
+    // The owner the dialog was created with.
+    HWND Owner() const { return GetWindow(m_hWnd, GW_OWNER); }
+    // Module-wide skin bitmaps into the frame.
+    void UseModuleBitmaps();
+
+    // The window's icons and the close faces live as long as the window.
+    void OnFinalMessage() override;
+
+private:
+    CIcon m_bigIcon;
+    CIcon m_smallIcon;
+
+    bool ReflectNotification(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result);
+};

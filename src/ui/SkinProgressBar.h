@@ -1,0 +1,26 @@
+#pragma once
+#include <windows.h>
+#include "common/Scoped.h"
+#include "ui/SubclassedWindow.h"
+
+// Segmented bar over a progress control. The overwrite engine writes the numbers directly
+// and invalidates m_hWnd; the bar has no other way of learning its progress.
+class CSkinProgressBar : public CSubclassedWindow
+{
+public:
+    bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) override;
+
+    COLORREF m_blockColor = RGB(0, 225, 0); // blocks without a block bitmap
+    int m_blockWidth = 8;
+    int m_blockHeight = 0;
+    int m_gap = 1;
+    ULONGLONG m_lower = 0;
+    ULONGLONG m_upper = 100;
+    ULONGLONG m_pos = 0;
+    ULONGLONG m_step = 0;
+    CBitmap m_troughBitmap; // kept for the dialog; the bar itself does not paint it
+    CBitmap m_blockBitmap;
+
+private:
+    void Paint();
+};

@@ -1,0 +1,83 @@
+#include "ui/SubclassedWindow.h"
+#include "module/Module.h"
+
+static const char kObjectProperty[] = "OrvexSkinControl";
+
+CSubclassedWindow::~CSubclassedWindow()
+{
+    // An object that goes before its window must not be called again by it.
+    if (m_hWnd && IsWindow(m_hWnd)) {
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == WindowProc)
+            SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prevProc));
+        RemovePropA(m_hWnd, kObjectProperty);
+    }
+}
+
+bool CSubclassedWindow::SubclassWindow(HWND window)
+{
+    if (!window || m_hWnd || GetPropA(window, kObjectProperty))
+        return false;
+    WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    if (!previous)
+        return false;
+    m_prevProc = previous;
+    Attach(window);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
+    return true;
+}
+
+void CSubclassedWindow::Attach(HWND window)
+{
+    m_hWnd = window;
+    SetPropA(window, kObjectProperty, this);
+}
+
+bool CSubclassedWindow::ProcessWindowMessage(UINT, WPARAM, LPARAM, LRESULT &)
+{
+    return false;
+}
+
+LRESULT CSubclassedWindow::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return CallWindowProcA(m_prevProc, m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CSubclassedWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCDESTROY) {
+        // Let the window go: the previous procedure comes back unless someone subclassed
+        // on top of us, and the object can be attached to a new window afterwards.
+        HWND window = m_hWnd;
+        WNDPROC previous = m_prevProc;
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) == WindowProc)
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        RemovePropA(window, kObjectProperty);
+        m_hWnd = nullptr;
+        return CallWindowProcA(previous, window, message, wParam, lParam);
+    }
+    LRESULT result = 0;
+    if (ProcessWindowMessage(message, wParam, lParam, result))
+        return result;
+    return DefaultProc(message, wParam, lParam);
+}
+
+LRESULT CALLBACK CSubclassedWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CSubclassedWindow *object = static_cast<CSubclassedWindow *>(GetPropA(window, kObjectProperty));
+    if (!object)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return object->Dispatch(message, wParam, lParam);
+}
+
+LRESULT CALLBACK CSubclassedWindow::StartWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CSubclassedWindow *object = static_cast<CSubclassedWindow *>(GetPropA(window, kObjectProperty));
+    if (!object) {
+        object = static_cast<CSubclassedWindow *>(g_module.TakeCreateRecord());
+        if (!object)
+            return DefWindowProcA(window, message, wParam, lParam);
+        object->Attach(window);
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
+    }
+    return object->Dispatch(message, wParam, lParam);
+}
