@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "OrvexShellExtensions.h"
+#include "common/ComPtr.h"
+
+namespace {
+
+using GetClassObjectEntry = HRESULT(WINAPI *)(REFCLSID, REFIID, void **);
+using CanUnloadNowEntry = HRESULT(WINAPI *)();
+
+const CLSID *const kClasses[] = {&CLSID_CCOrvexDeleteFile, &CLSID_CShelLinkHandler, &CLSID_COrvexRecycleCleaner};
+
+template <typename T>
+T Export(HMODULE module, const char *name)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The module file itself, loaded as the shell loads it; its state lives for the whole program,
+// so every case gives back what it takes.
+class ModuleFile : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_module = LoadLibraryA("b:\\OrvexSE.dll");
+        ASSERT_NE(nullptr, s_module) << "error " << GetLastError();
+        s_getClassObject = Export<GetClassObjectEntry>(s_module, "DllGetClassObject");
+        s_canUnloadNow = Export<CanUnloadNowEntry>(s_module, "DllCanUnloadNow");
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, s_getClassObject);
+        ASSERT_NE(nullptr, s_canUnloadNow);
+        ASSERT_EQ(S_OK, s_canUnloadNow()) << "an earlier case left the module locked";
+    }
+
+    static CComPtr<IClassFactory> Factory(REFCLSID clsid)
+    {
+        CComPtr<IClassFactory> factory;
+        EXPECT_EQ(S_OK, s_getClassObject(clsid, IID_IClassFactory, factory.ReceiveVoid()));
+        return factory;
+    }
+
+    static HMODULE s_module;
+    static GetClassObjectEntry s_getClassObject;
+    static CanUnloadNowEntry s_canUnloadNow;
+};
+
+HMODULE ModuleFile::s_module = nullptr;
+GetClassObjectEntry ModuleFile::s_getClassObject = nullptr;
+CanUnloadNowEntry ModuleFile::s_canUnloadNow = nullptr;
+
+// An outer object for aggregation attempts: it is never called by a class that refuses it.
+class COuterObject : public IUnknown
+{
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        *ppv = IsEqualIID(riid, IID_IUnknown) ? this : nullptr;
+        if (!*ppv)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_refCount; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_refCount; }
+    LONG m_refCount = 1;
+};
+
+} // namespace
+
+TEST_F(ModuleFile, SameClassObjectEveryTime)
+{
+    for (const CLSID *clsid : kClasses) {
+        CComPtr<IClassFactory> first = Factory(*clsid);
+        CComPtr<IClassFactory> second = Factory(*clsid);
+        CComPtr<IUnknown> unknown;
+        EXPECT_EQ(S_OK, s_getClassObject(*clsid, IID_IUnknown, unknown.ReceiveVoid()));
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first.Get(), second.Get());
+        EXPECT_EQ(static_cast<IUnknown *>(first.Get()), unknown.Get());
+    }
+    EXPECT_NE(Factory(CLSID_CCOrvexDeleteFile).Get(), Factory(CLSID_COrvexRecycleCleaner).Get());
+}
+
+TEST_F(ModuleFile, UnknownClassesAndBadArguments)
+{
+    void *object = reinterpret_cast<void *>(1);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, s_getClassObject(IID_ICOrvexDeleteFile, IID_IClassFactory, &object));
+    EXPECT_EQ(nullptr, object);
+    object = reinterpret_cast<void *>(1);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, s_getClassObject(LIBID_OrvexShellExtensions, IID_IUnknown, &object));
+    EXPECT_EQ(nullptr, object);
+    EXPECT_EQ(E_POINTER, s_getClassObject(CLSID_CCOrvexDeleteFile, IID_IClassFactory, nullptr));
+    object = reinterpret_cast<void *>(1);
+    EXPECT_EQ(E_NOINTERFACE, s_getClassObject(CLSID_CCOrvexDeleteFile, IID_IContextMenu, &object));
+    EXPECT_EQ(nullptr, object);
+
+    CComPtr<IClassFactory> factory = Factory(CLSID_CCOrvexDeleteFile);
+    EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IUnknown, nullptr));
+    object = reinterpret_cast<void *>(1);
+    EXPECT_EQ(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IClassFactory, &object));
+    EXPECT_EQ(nullptr, object);
+}
+
+TEST_F(ModuleFile, CanUnloadNowFollowsInstancesClassObjectsAndLocks)
+{
+    CComPtr<IClassFactory> factory = Factory(CLSID_CCOrvexDeleteFile);
+    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "a client holds a class object";
+    CComPtr<IContextMenu> first, second;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IContextMenu, first.ReceiveVoid()));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IContextMenu, second.ReceiveVoid()));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "two instances live";
+    first.Reset();
+    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "one instance lives";
+    second.Reset();
+    EXPECT_EQ(S_OK, s_canUnloadNow());
+
+    factory = Factory(CLSID_CShelLinkHandler);
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "locked twice";
+    factory = Factory(CLSID_CShelLinkHandler);
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    factory.Reset();
+    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "still locked once";
+    factory = Factory(CLSID_CShelLinkHandler);
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    factory.Reset();
+    EXPECT_EQ(S_OK, s_canUnloadNow());
+}
+
+TEST_F(ModuleFile, AggregationMatrix)
+{
+    struct Expectation
+    {
+        const CLSID *clsid;
+        HRESULT withUnknown;
+    } const rows[] = {
+        {&CLSID_CCOrvexDeleteFile, CLASS_E_NOAGGREGATION},
+        {&CLSID_CShelLinkHandler, S_OK},
+        {&CLSID_COrvexRecycleCleaner, CLASS_E_NOAGGREGATION},
+    };
+    for (const Expectation &row : rows) {
+        COuterObject outer;
+        CComPtr<IClassFactory> factory = Factory(*row.clsid);
+        ASSERT_TRUE(factory);
+        for (const IID *iid : {&IID_IDispatch, &IID_IContextMenu, &IID_IShellExtInit, &IID_ICOrvexDeleteFile}) {
+            void *object = reinterpret_cast<void *>(1);
+            EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(&outer, *iid, &object));
+            EXPECT_EQ(nullptr, object);
+        }
+        IUnknown *inner = reinterpret_cast<IUnknown *>(1);
+        EXPECT_EQ(row.withUnknown, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void **>(&inner)));
+        if (SUCCEEDED(row.withUnknown)) {
+            ASSERT_NE(nullptr, inner);
+            EXPECT_NE(static_cast<IUnknown *>(&outer), inner) << "the inner object's own IUnknown";
+            // Its other interfaces answer for the outer object.
+            CComPtr<IUnknown> delegated;
+            if (SUCCEEDED(inner->QueryInterface(IID_IShellExtInit, delegated.ReceiveVoid()))) {
+                CComPtr<IUnknown> identity;
+                EXPECT_EQ(S_OK, delegated->QueryInterface(IID_IUnknown, identity.ReceiveVoid()));
+                EXPECT_EQ(static_cast<IUnknown *>(&outer), identity.Get());
+            }
+            inner->Release();
+        } else {
+            EXPECT_EQ(nullptr, inner);
+        }
+        EXPECT_EQ(1, outer.m_refCount) << "the outer object's references are balanced";
+    }
+}
+
+TEST_F(ModuleFile, CoCreateInstanceReachesTheHandlerThroughTheClassObject)
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    {
+        CComPtr<IUnknown> classObject;
+        ASSERT_EQ(S_OK, s_getClassObject(CLSID_CCOrvexDeleteFile, IID_IUnknown, classObject.ReceiveVoid()));
+        DWORD cookie = 0;
+        ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_CCOrvexDeleteFile, classObject.Get(), CLSCTX_INPROC_SERVER,
+                                              REGCLS_MULTIPLEUSE, &cookie));
+        CComPtr<ICOrvexDeleteFile> handler;
+        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_CCOrvexDeleteFile, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                         IID_ICOrvexDeleteFile, handler.ReceiveVoid()));
+        ASSERT_TRUE(handler);
+        CComPtr<IContextMenu> menu;
+        EXPECT_EQ(S_OK, handler->QueryInterface(IID_IContextMenu, menu.ReceiveVoid()));
+        EXPECT_EQ(E_FAIL, handler->ClearRaw(nullptr));
+        EXPECT_EQ(S_OK, CoRevokeClassObject(cookie));
+    }
+    CoUninitialize();
+}
