@@ -63,12 +63,14 @@ class Canvas:
             for x in range(other.w):
                 self.set(dx + x, dy + y, other.px[y][x])
 
-    def harden(self, key, tolerance=0):
-        """Snaps pixels close to the key colour to it, so a colour mask stays exact."""
-        for row in self.px:
-            for i, c in enumerate(row):
-                if max(abs(a - b) for a, b in zip(c, key)) <= tolerance:
-                    row[i] = key
+    def cut_out(self, inside, key):
+        """Sets every pixel whose centre lies outside the shape to the transparent key colour.
+        Edges are anti-aliased against the colour the picture will sit on (the dialogs' white
+        inset), then cut hard, because an image-list mask is all or nothing."""
+        for y in range(self.h):
+            for x in range(self.w):
+                if not inside(x + 0.5, y + 0.5):
+                    self.px[y][x] = key
 
     def write_bmp(self, path):
         row_size = (self.w * 3 + 3) & ~3
@@ -242,7 +244,7 @@ def make_caption_buttons():
 
 def make_face(label, state):
     """One 75 x 24 push-button face on magenta: 0 normal, 1 pressed, 2 hovered, 3 focused."""
-    c = Canvas(75, 24, MAGENTA)
+    c = Canvas(75, 24, WHITE)
     if state == 1:
         stops = [(0, (150, 156, 170)), (0.5, (186, 192, 204)), (1, (226, 230, 236))]
         border, text, shadow = (70, 74, 90), (30, 30, 40), None
@@ -252,14 +254,15 @@ def make_face(label, state):
     else:
         stops = [(0, (255, 255, 255)), (0.48, (232, 236, 242)), (0.52, (212, 218, 228)), (1, (240, 243, 248))]
         border, text, shadow = (96, 104, 124), (30, 36, 52), WHITE
-    c.paint(in_round_rect(0.5, 0.5, 74.5, 22.5, 5), solid(border))
+    outline = in_round_rect(0.5, 0.5, 74.5, 22.5, 5)
+    c.paint(outline, solid(border))
     c.paint(in_round_rect(1.5, 1.5, 73.5, 21.5, 4), vgradient(stops, 1.5, 21.5))
     if state == 3:
         c.paint(ring(in_round_rect(2.5, 2.5, 72.5, 20.5, 3.5), in_round_rect(3.7, 3.7, 71.3, 19.3, 2.5)),
                 solid((60, 120, 220)))
     shift = 1 if state == 1 else 0
     draw_text(c, label, (75 - text_width(label)) // 2 + shift, 7 + shift, text, shadow)
-    c.harden(MAGENTA, 40)
+    c.cut_out(outline, MAGENTA)
     return c
 
 
@@ -273,7 +276,7 @@ def make_face_strip(labels, height):
 
 
 def make_warning():
-    c = Canvas(32, 28, BLACK)
+    c = Canvas(32, 28, WHITE)
     tri = [(16, 1), (31, 26.5), (1, 26.5)]
     c.paint(in_polygon(tri), solid((120, 70, 0)))
     inner = [(16, 4.2), (28.3, 25), (3.7, 25)]
@@ -281,11 +284,7 @@ def make_warning():
     mark = (40, 30, 10)  # not black: black is the transparent colour
     c.paint(in_round_rect(14.6, 9, 17.4, 19, 1.3), solid(mark))
     c.paint(in_circle(16, 22, 1.6), solid(mark))
-    # Edge pixels that came out nearly black would vanish into the mask; keep them dark brown.
-    for row in c.px:
-        for i, (r, g, b) in enumerate(row):
-            if (r, g, b) != BLACK and max(r, g, b) < 24:
-                row[i] = (40, 24, 0)
+    c.cut_out(in_polygon(tri), BLACK)
     return c
 
 

@@ -2,6 +2,7 @@
 #include "module/Module.h"
 
 #include <olectl.h>
+#include <algorithm>
 
 static const char kClassName[] = "VSButton";
 static const DWORD kDefaultStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -135,6 +136,12 @@ void CHoverButton::Draw(const DRAWITEMSTRUCT &item) const
         face += kHovered;
     if (!m_faces || face < 0 || face >= ImageList_GetImageCount(m_faces))
         return;
-    ImageList_DrawEx(m_faces, face, item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
-                     item.rcItem.bottom - item.rcItem.top, CLR_NONE, CLR_NONE, ILD_NORMAL);
+    // A button larger than its face shows the face clipped, never the neighbouring faces.
+    int faceWidth = 0;
+    int faceHeight = 0;
+    ImageList_GetIconSize(m_faces, &faceWidth, &faceHeight);
+    const int width = std::min<int>(item.rcItem.right - item.rcItem.left, faceWidth);
+    const int height = std::min<int>(item.rcItem.bottom - item.rcItem.top, faceHeight);
+    ImageList_DrawEx(m_faces, face, item.hDC, item.rcItem.left, item.rcItem.top, width, height, CLR_NONE, CLR_NONE,
+                     ILD_NORMAL);
 }

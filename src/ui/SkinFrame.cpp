@@ -39,6 +39,29 @@ HICON LoadModuleIcon(int cx, int cy)
     return static_cast<HICON>(LoadImageA(g_module.Instance(), MAKEINTRESOURCEA(IDI_ORVEX), IMAGE_ICON, cx, cy, 0));
 }
 
+// A copy of the strip, height rows tall, filled with the colour below the strip's own rows.
+HBITMAP PadStrip(HBITMAP strip, SIZE size, int height, COLORREF fill)
+{
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return nullptr;
+    CBitmap padded(CreateCompatibleBitmap(screen, size.cx, height));
+    CMemoryDC source(CreateCompatibleDC(screen));
+    CMemoryDC target(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    if (!padded || !source || !target)
+        return nullptr;
+    HGDIOBJ oldSource = SelectObject(source.Get(), strip);
+    HGDIOBJ oldTarget = SelectObject(target.Get(), padded.Get());
+    const RECT all = {0, 0, size.cx, height};
+    SetBkColor(target.Get(), fill);
+    ExtTextOutA(target.Get(), 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
+    BitBlt(target.Get(), 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
+    SelectObject(source.Get(), oldSource);
+    SelectObject(target.Get(), oldTarget);
+    return padded.Detach();
+}
+
 } // namespace
 
 BOOL CSkinFrame::InitSkin()
@@ -90,6 +113,13 @@ HIMAGELIST CSkinFrame::CreateFaceList(UINT bitmapId, int cx, int cy, int count, 
     if (!strip)
         return nullptr;
     const bool masked = maskColor != CLR_NONE;
+    // A strip with fewer rows than the faces (the OK strip has 23) gets the missing rows in the
+    // mask colour, so they come out transparent instead of black.
+    const SIZE size = BitmapSize(strip.Get());
+    if (masked && size.cy < cy)
+        strip.Reset(PadStrip(strip.Get(), size, cy, maskColor));
+    if (!strip)
+        return nullptr;
     CImageList list(ImageList_Create(cx, cy, ILC_COLOR24 | (masked ? ILC_MASK : 0), count, 0));
     if (!list)
         return nullptr;
