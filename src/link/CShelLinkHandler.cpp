@@ -185,21 +185,23 @@ STDMETHODIMP CShelLinkHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
         STGMEDIUM medium = {};
         if (FAILED(dataObject->GetData(&format, &medium)))
             return E_FAIL;
-        UINT count = 0;
         {
             CMediumScope mediumScope(medium);
             CGlobalLockScope lock(medium.hGlobal);
             if (!lock.Data())
                 return E_INVALIDARG;
             HDROP drop = static_cast<HDROP>(lock.Data());
-            count = DragQueryFileA(drop, kAllFiles, nullptr, 0);
+            const UINT count = DragQueryFileA(drop, kAllFiles, nullptr, 0);
             char path[MAX_PATH] = {};
             for (UINT i = 0; i < count; ++i) {
-                DragQueryFileA(drop, i, path, MAX_PATH);
+                // An empty path is no selection; some shells count an empty drop list as one empty
+                // entry, and an empty path handed to the deleter could be read as the current folder.
+                if (DragQueryFileA(drop, i, path, MAX_PATH) == 0 || path[0] == '\0')
+                    continue;
                 m_files.Append(String(path));
             }
         }
-        if (count == 0)
+        if (m_files.IsEmpty())
             return E_FAIL;
 
         HANDLE mutex = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
