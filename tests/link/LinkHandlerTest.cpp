@@ -39,10 +39,9 @@ public:
     }
     HRESULT Initialize(const Paths &paths)
     {
-        CDropDataObject *data = CDropDataObject::WithPaths(paths);
-        const HRESULT hr = m_handler->Initialize(nullptr, data, nullptr);
-        data->Release();
-        return hr;
+        CComPtr<IDataObject> data;
+        EXPECT_EQ(CDropDataObject::Create(paths, true, data.Receive()), S_OK);
+        return m_handler->Initialize(nullptr, data.Get(), nullptr);
     }
     Paths Files() const
     {
@@ -276,9 +275,9 @@ TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
 {
     LinkRef handler;
     EXPECT_EQ(handler->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
-    CDropDataObject *noDrop = CDropDataObject::WithoutDropList();
-    EXPECT_EQ(handler->Initialize(nullptr, noDrop, nullptr), E_FAIL);
-    noDrop->Release();
+    CComPtr<IDataObject> noDropList;
+    ASSERT_EQ(CDropDataObject::Create(m_files, false, noDropList.Receive()), S_OK);
+    EXPECT_EQ(handler->Initialize(nullptr, noDropList.Get(), nullptr), E_FAIL);
     EXPECT_EQ(handler.Initialize({}), E_FAIL);
     EXPECT_FALSE(SyncMutexExists()) << "no mutex for an empty drop list";
 
@@ -440,7 +439,9 @@ TEST_F(LinkHandler, TheRealDeleteClassDeletesExactlyTheDropList)
 // Both Secure Delete handlers in one menu, in either order of initialisation: one item stays.
 TEST_F(LinkHandler, WithTheSecureDeleteHandlerOneItemRemainsInEitherOrder)
 {
-    CDropDataObject *data = CDropDataObject::WithPaths(m_files);
+    CComPtr<IDataObject> selection;
+    ASSERT_EQ(CDropDataObject::Create(m_files, true, selection.Receive()), S_OK);
+    IDataObject *data = selection.Get();
     {
         CComPtr<IContextMenu> secureDelete;
         ASSERT_EQ(COrvexDeleteFile::CreateInstance(nullptr, IID_IContextMenu, secureDelete.ReceiveVoid()), S_OK);
@@ -466,7 +467,6 @@ TEST_F(LinkHandler, WithTheSecureDeleteHandlerOneItemRemainsInEitherOrder)
         EXPECT_EQ(secureDeleteInit->Initialize(nullptr, data, nullptr), E_INVALIDARG);
         EXPECT_EQ(MenuItems(menu.Get()), Items({{200u, kMenuText}})) << "shell-link handler first";
     }
-    data->Release();
     for (const std::string &file : m_files)
         EXPECT_TRUE(sandbox::Exists(file)) << file;
 }

@@ -1,0 +1,72 @@
+// The Recycle Bin's menu as a shell builds it in another process, from the real module file.
+#include <gtest/gtest.h>
+
+#include "BinFolders.h"
+#include "ShellHostRun.h"
+#include "support/TestSupport.h"
+
+using Paths = std::vector<std::string>;
+
+namespace {
+
+const char kRecycleItem[] = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete";
+
+} // namespace
+
+class RecycleHost : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(bins::FoldersOutsideSandbox(), Paths()) << "a bin outside the sandbox would be listed";
+        bins::RemoveAll();
+    }
+    void TearDown() override { bins::RemoveAll(); }
+};
+
+TEST_F(RecycleHost, TheItemIsGreyedOnlyWhenNoBinHasContent)
+{
+    HostResult empty = RunShellHost("--recycle --menu-only");
+    EXPECT_EQ(empty.exitCode, 0u) << empty.output;
+    EXPECT_EQ(HostMenuItems(empty.output), Paths({std::string(kRecycleItem) + " (greyed)"})) << empty.output;
+
+    bins::MakeFile("T:\\recycled\\Dc1.txt");
+    HostResult full = RunShellHost("--recycle --menu-only");
+    EXPECT_EQ(HostMenuItems(full.output), Paths({kRecycleItem})) << full.output;
+}
+
+TEST_F(RecycleHost, ACleanerAliveInAnotherProcessKeepsOursFromScanning)
+{
+    bins::MakeFile("S:\\recycler\\S-1-5-21-4\\Dc1.txt");
+    {
+        CHeldShellHost other("--recycle");
+        ASSERT_TRUE(other.Ready());
+        EXPECT_TRUE(CleanerMutexExists());
+        CleanerRef cleaner;
+        EXPECT_EQ(cleaner.Scan(), S_OK);
+        EXPECT_EQ(cleaner.Bins(), Paths());
+        EXPECT_TRUE(cleaner->m_bNothingToDelete);
+    }
+    CleanerRef cleaner;
+    cleaner.Scan();
+    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\S-1-5-21-4\\"}));
+}
+
+TEST_F(RecycleHost, TheCommandEmptiesTheBinsOnlyWhenConfirmed)
+{
+    bins::MakeFile("S:\\recycler\\S-1-5-21-5\\Dc1.txt");
+    bins::MakeFile("S:\\recycler\\S-1-5-21-5\\desktop.ini", "[.ShellClassInfo]");
+    bins::MakeFile("T:\\recycled\\Dc2\\Dc3.txt");
+
+    HostResult declined = RunShellHost("--recycle --answer cancel");
+    EXPECT_EQ(declined.exitCode, 0u) << declined.output;
+    EXPECT_TRUE(sandbox::Exists("S:\\recycler\\S-1-5-21-5\\Dc1.txt"));
+    EXPECT_TRUE(sandbox::Exists("T:\\recycled\\Dc2\\Dc3.txt"));
+
+    HostResult confirmed = RunShellHost("--recycle --answer ok");
+    EXPECT_EQ(confirmed.exitCode, 0u) << confirmed.output;
+    EXPECT_FALSE(sandbox::Exists("S:\\recycler\\S-1-5-21-5\\Dc1.txt"));
+    EXPECT_FALSE(sandbox::Exists("T:\\recycled\\Dc2"));
+    EXPECT_EQ(sandbox::ReadFileBytes("S:\\recycler\\S-1-5-21-5\\desktop.ini"), "[.ShellClassInfo]");
+    EXPECT_TRUE(sandbox::Exists("T:\\recycled"));
+}

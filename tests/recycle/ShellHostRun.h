@@ -1,0 +1,36 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// The shell host (b:\shellhost.exe) as another process of the logon, loading the real module
+// file b:\OrvexSE.dll. A host that does not end in time fails the test and is ended.
+struct HostResult
+{
+    DWORD exitCode = 1;
+    std::string output; // what it printed: its handlers' results and the menu, one item a line
+};
+
+// Runs the host with the arguments (after --dll) to its end.
+HostResult RunShellHost(const std::string &arguments);
+
+// The menu items the host printed, in menu order: the text, with " (greyed)" for a greyed item.
+std::vector<std::string> HostMenuItems(const std::string &output);
+
+// A host that keeps its handlers alive (--hold) from construction until destruction.
+class CHeldShellHost
+{
+public:
+    explicit CHeldShellHost(const std::string &arguments);
+    ~CHeldShellHost();
+    CHeldShellHost(const CHeldShellHost &) = delete;
+    CHeldShellHost &operator=(const CHeldShellHost &) = delete;
+
+    bool Ready() const { return m_ready; } // its handlers are in its menu
+
+private:
+    HANDLE m_readyEvent;
+    HANDLE m_releaseEvent;
+    HANDLE m_process;
+    bool m_ready;
+};
