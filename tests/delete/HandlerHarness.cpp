@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/TestSupport.h"
 
 HRESULT CRecordingHandler::DeletePath(const String &path, CProgressDlg &dialog)
@@ -60,4 +62,83 @@ bool ReadCommandBlock(UINT &id)
     }
     CloseHandle(block);
     return view != nullptr;
+}
+
+namespace {
+
+using MallocFunction = void *(__cdecl *)(size_t);
+
+MallocFunction g_originalMalloc = nullptr;
+size_t g_allowedMallocs = 0;
+bool g_mallocRefused = false;
+
+// Refuses one call only: the C++ runtime itself allocates while it throws, and a runtime that
+// cannot throw is not what is being tested.
+void *__cdecl FailingMalloc(size_t size)
+{
+    if (g_allowedMallocs == 0 && !g_mallocRefused) {
+        g_mallocRefused = true;
+        return nullptr;
+    }
+    if (g_allowedMallocs > 0)
+        --g_allowedMallocs;
+    return g_originalMalloc(size);
+}
+
+// The import-table slot through which this program calls function of dll.
+void **ImportSlot(const char *dll, const char *function)
+{
+    BYTE *base = reinterpret_cast<BYTE *>(GetModuleHandleA(nullptr));
+    auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
+    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto *entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + directory.VirtualAddress); entry->Name;
+         ++entry) {
+        if (_stricmp(reinterpret_cast<char *>(base + entry->Name), dll) != 0)
+            continue;
+        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->OriginalFirstThunk);
+        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<char *>(byName->Name), function) == 0)
+                return reinterpret_cast<void **>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+void WriteSlot(void **slot, void *value)
+{
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+    *slot = value;
+    VirtualProtect(slot, sizeof(*slot), protection, &protection);
+}
+
+} // namespace
+
+CFailingMalloc::CFailingMalloc(size_t allowedCalls) : m_slot(ImportSlot("msvcrt.dll", "malloc")), m_original(nullptr)
+{
+    if (!m_slot) {
+        ADD_FAILURE() << "malloc is not in the program's import table";
+        return;
+    }
+    m_original = *m_slot;
+    g_originalMalloc = reinterpret_cast<MallocFunction>(m_original);
+    g_allowedMallocs = allowedCalls;
+    g_mallocRefused = false;
+    WriteSlot(m_slot, reinterpret_cast<void *>(&FailingMalloc));
+}
+
+CFailingMalloc::~CFailingMalloc()
+{
+    if (m_slot)
+        WriteSlot(m_slot, m_original);
+}
+
+bool CFailingMalloc::Refused()
+{
+    return g_mallocRefused;
 }

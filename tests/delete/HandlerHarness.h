@@ -47,3 +47,22 @@ void MakeFile(const std::string &path, const std::string &content = "secret byte
 
 // The shared command-id block as another process reads it; false when it does not exist.
 bool ReadCommandBlock(UINT &id);
+
+// Makes one call of the C runtime's malloc, as this program imports it, fail: the one after the
+// given number of successful calls, while it lives. The module's strings and lists allocate
+// through it.
+class CFailingMalloc
+{
+public:
+    explicit CFailingMalloc(size_t allowedCalls);
+    ~CFailingMalloc();
+    CFailingMalloc(const CFailingMalloc &) = delete;
+    CFailingMalloc &operator=(const CFailingMalloc &) = delete;
+
+    // Whether an allocation was refused.
+    static bool Refused();
+
+private:
+    void **m_slot;
+    void *m_original;
+};

@@ -124,6 +124,35 @@ TEST(HandlerInitialize, MissingOrUnusableDataObjectGivesUpTheMutex)
     EXPECT_FALSE(next->m_bMutexExisted);
 }
 
+// Out of memory while the selection is copied: E_OUTOFMEMORY, no half selection kept, and the
+// mutex given up so that the next menu is not left without its item.
+TEST(HandlerInitialize, OutOfMemoryKeepsNoHalfSelection)
+{
+    const std::vector<std::string> selection = {"S:\\one", "S:\\two", "S:\\three", "S:\\four"};
+    bool refusedSomewhere = false;
+    for (size_t allowed = 0; allowed < 12; ++allowed) {
+        CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+        CComPtr<IDataObject> data = MakeSelection(selection);
+        HRESULT hr;
+        bool refused;
+        {
+            CFailingMalloc failing(allowed);
+            hr = handler->Initialize(nullptr, data.Get(), nullptr);
+            refused = CFailingMalloc::Refused();
+        }
+        refusedSomewhere = refusedSomewhere || refused;
+        if (!refused) {
+            EXPECT_EQ(S_OK, hr);
+            EXPECT_EQ(selection, Paths(handler->m_paths));
+            continue;
+        }
+        EXPECT_EQ(E_OUTOFMEMORY, hr) << "after " << allowed << " allocations";
+        EXPECT_EQ(0u, handler->m_paths.Count());
+        EXPECT_FALSE(handler->m_hSyncMutex);
+    }
+    EXPECT_TRUE(refusedSomewhere) << "no allocation was ever refused: the case tests nothing";
+}
+
 TEST(HandlerMenu, InsertsOneItemAtTheGivenPlaceForEveryKindOfRequest)
 {
     for (UINT flags : {CMF_NORMAL, CMF_DEFAULTONLY, CMF_VERBSONLY, CMF_EXPLORE}) {
@@ -269,6 +298,22 @@ TEST(HandlerAutomation, ClearRawDeletesTheListWithoutAskingAndStopsOnCancel)
     EXPECT_EQ((std::vector<std::string>{"S:\\p1", "S:\\p2"}), handler->m_deleted) << "stopped before the third path";
     EXPECT_TRUE(answers.Texts().empty()) << "no question in path-list mode";
     EXPECT_EQ(E_FAIL, handler->ClearRaw(nullptr));
+}
+
+TEST(HandlerAutomation, OutOfMemoryWhileTakingTheRequestDeletesNothing)
+{
+    PathListRequest request;
+    for (const char *path : {"S:\\r1", "S:\\r2", "S:\\r3"})
+        request.paths.Append(path);
+    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+    HRESULT hr;
+    {
+        CFailingMalloc failing(0);
+        hr = handler->ClearRaw(reinterpret_cast<IUnknown *>(&request));
+    }
+    EXPECT_EQ(E_OUTOFMEMORY, hr);
+    EXPECT_TRUE(handler->m_deleted.empty());
+    EXPECT_EQ(0u, handler->m_paths.Count());
 }
 
 TEST(HandlerAutomation, ClearRawDestroysRealFilesWithNoDialog)

@@ -73,6 +73,30 @@ public:
 
 } // namespace
 
+// Runs before the module is kept loaded for the other cases: a real unload, with the cached
+// class objects released by the module's own end, and a fresh start after it.
+TEST(ModuleUnload, UnloadsCleanlyOnceNothingIsHeldAndStartsAfresh)
+{
+    ASSERT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module is loaded already";
+    for (int round = 0; round < 2; ++round) {
+        HMODULE module = LoadLibraryA("b:\\OrvexSE.dll");
+        ASSERT_NE(nullptr, module) << "error " << GetLastError();
+        auto getClassObject = Export<GetClassObjectEntry>(module, "DllGetClassObject");
+        auto canUnloadNow = Export<CanUnloadNowEntry>(module, "DllCanUnloadNow");
+        ASSERT_TRUE(getClassObject && canUnloadNow);
+        EXPECT_EQ(S_OK, canUnloadNow()) << "round " << round << " starts with no locks";
+        for (const CLSID *clsid : kClasses) {
+            CComPtr<IClassFactory> factory;
+            ASSERT_EQ(S_OK, getClassObject(*clsid, IID_IClassFactory, factory.ReceiveVoid()));
+            CComPtr<IUnknown> instance;
+            EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, instance.ReceiveVoid()));
+        }
+        EXPECT_EQ(S_OK, canUnloadNow()) << "the cached class objects alone do not hold the module";
+        EXPECT_TRUE(FreeLibrary(module));
+        EXPECT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module really went";
+    }
+}
+
 TEST_F(ModuleFile, SameClassObjectEveryTime)
 {
     for (const CLSID *clsid : kClasses) {
