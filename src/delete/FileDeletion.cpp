@@ -113,12 +113,10 @@ HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFol
             result = SecureDeleteFile(path, dialog);
             continue;
         }
-        // Behind a folder link lies another tree: remove the link, never what it leads to.
-        if (IsLinkPath(path)) {
-            if (removeFolders && !m_bCancelled)
-                RemoveDirectoryA(path.c_str());
+        // Behind a folder link lies another tree. The link stays, like any folder that cannot
+        // be removed, and so does the folder holding it.
+        if (IsLinkPath(path))
             continue;
-        }
 
         DeleteFolderEntries(*this, path, dialog);
 
@@ -133,21 +131,26 @@ HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFol
 
 HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dialog)
 {
-    // A link is a name, not data: it goes like any other entry, its target is never opened.
-    if (!IsLinkPath(path)) {
-        ResetAttributes(path, &kPlainAttributes);
-        const HRESULT hr = CorruptFile(path, m_passCount, dialog);
-        if (FAILED(hr)) {
-            // The progress window would cover the message; it stays hidden for the rest of the run.
-            ShowWindow(dialog.m_hWnd, SW_HIDE);
-            Report(kCorruptFailure + FileNamePart(path));
-            return hr;
-        }
+    // A link to a file elsewhere is neither overwritten nor deleted: it stays, and the user
+    // is told it was not deleted.
+    if (IsLinkPath(path)) {
+        if (m_bCancelled)
+            return S_OK;
+        Report(kDeleteFailure + path);
+        return HRESULT_FROM_WIN32(kLinkedFileError);
+    }
+    ResetAttributes(path, &kPlainAttributes);
+    HRESULT hr = CorruptFile(path, m_passCount, dialog);
+    if (FAILED(hr)) {
+        // The progress window would cover the message; it stays hidden for the rest of the run.
+        ShowWindow(dialog.m_hWnd, SW_HIDE);
+        Report(kCorruptFailure + FileNamePart(path));
+        return hr;
     }
     // Cancelled part-way: the file stays, partly overwritten.
     if (m_bCancelled)
         return S_OK;
-    const HRESULT hr = RemoveFile(path);
+    hr = RemoveFile(path);
     if (FAILED(hr))
         Report(kDeleteFailure + path);
     return hr;
@@ -155,6 +158,9 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
 
 HRESULT COrvexDeleteFile::RemoveFile(const String &path)
 {
+    // Wine deletes the target of a link it is asked to delete.
+    if (IsLinkPath(path))
+        return E_FAIL;
     ResetAttributes(path, &kPlainAttributes);
     return DeleteFileA(path.c_str()) ? S_OK : E_FAIL;
 }
@@ -168,7 +174,7 @@ HRESULT COrvexDeleteFile::ResetAttributes(const String &path, const DWORD *attri
     if (current & FILE_ATTRIBUTE_NORMAL)
         return S_OK;
     // Changing a link's attributes may change those of its target.
-    if (current & FILE_ATTRIBUTE_REPARSE_POINT)
+    if (IsLinkPath(path))
         return S_OK;
     return SetFileAttributesA(path.c_str(), *attributes) ? S_OK : E_FAIL;
 }

@@ -93,7 +93,7 @@ HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgr
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return HResultFromError(GetLastError());
-    if (SharesContentWithOtherNames(file.Get(), path))
+    if (HasOtherNames(file.Get()))
         return HResultFromError(kLinkedFileError);
 
     const ULONGLONG length = QueryFileLength(file.Get());
