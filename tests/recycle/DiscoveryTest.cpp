@@ -2,6 +2,8 @@
 // cleaner mutex, on bins made under the sandbox drives S: and T:.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "BinFolders.h"
 #include "module/Module.h"
 
@@ -175,4 +177,23 @@ TEST_F(RecycleDiscovery, TheMutexIsOwnedByTheScanningThread)
     GetExitCodeThread(thread, &wait);
     CloseHandle(thread);
     EXPECT_EQ(wait, static_cast<DWORD>(WAIT_TIMEOUT));
+}
+
+// Run by with-cdrom-drive.sh, which makes T: a CD-ROM drive for this program only.
+TEST(RecycleNonFixedDrive, ACdRomDriveIsNeverListed)
+{
+    if (!std::getenv("ORVEX_CDROM_DRIVE"))
+        GTEST_SKIP() << "needs T: as a CD-ROM drive (test recycle_nonfixed_tests)";
+    ASSERT_EQ(GetDriveTypeA("T:\\"), static_cast<UINT>(DRIVE_CDROM));
+    ASSERT_EQ(GetDriveTypeA("S:\\"), static_cast<UINT>(DRIVE_FIXED));
+    bins::RemoveAll();
+    bins::MakeFile("T:\\recycler\\S-1-5-21-6\\Dc1.txt");
+    bins::MakeFile("T:\\recycled\\Dc2.txt");
+    bins::MakeFile("S:\\recycled\\Dc3.txt");
+    {
+        CleanerRef cleaner;
+        cleaner.Scan();
+        EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycled\\"}));
+    }
+    bins::RemoveAll();
 }

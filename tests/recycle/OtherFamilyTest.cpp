@@ -52,7 +52,7 @@ std::string RunProbe(const std::string &reportPath)
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string program = self;
     program = program.substr(0, program.rfind('\\') + 1) + kProbeName;
-    std::string command = "\"" + program + "\" " + reportPath;
+    std::string command = "\"" + program + "\" scan " + reportPath;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};

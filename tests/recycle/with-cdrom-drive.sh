@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs the non-fixed-drive cases of recycle_tests with the sandbox drive T: made a CD-ROM drive.
+# Wine reads drive types when the prefix starts, so the build tree's own wineserver is restarted
+# after the change and again after it is undone. Usage: with-cdrom-drive.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+root=$1
+build=$2
+. "$root/scripts/wine-env.sh" "$build"
+probe="$build/bin/recycle_bin_probe.exe"
+
+restart_prefix() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+restore() {
+  bash "$root/scripts/wine-run.sh" "$probe" cdrom off || echo "with-cdrom-drive: T: could not be made fixed again" >&2
+  restart_prefix
+}
+trap restore EXIT
+
+bash "$root/scripts/wine-run.sh" "$probe" cdrom on
+restart_prefix
+ORVEX_CDROM_DRIVE=T bash "$root/scripts/wine-run.sh" "$build/bin/recycle_tests.exe" --gtest_filter='RecycleNonFixedDrive.*'
