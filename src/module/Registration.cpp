@@ -1,9 +1,98 @@
-#include "module/ClassScripts.h"
+#include "common/ComPtr.h"
+#include "module/Module.h"
+#include "module/ObjectMap.h"
+#include "module/Registrar.h"
 
-// Placeholder bodies until registration is built.
-HRESULT UpdateRegistryDeleteFile(BOOL) { return E_NOTIMPL; }
-HRESULT UpdateRegistryShellLink(BOOL) { return E_NOTIMPL; }
-HRESULT UpdateRegistryRecycleCleaner(BOOL) { return E_NOTIMPL; }
+#include <oleauto.h>
+#include <shlwapi.h>
 
-STDAPI DllRegisterServer() { return E_NOTIMPL; }
-STDAPI DllUnregisterServer() { return E_NOTIMPL; }
+namespace {
+
+// Every class's script, in the object map's order; the first failure ends the run.
+HRESULT UpdateClasses(BOOL doRegister)
+{
+    for (size_t i = 0; i < g_objectMap.Count(); ++i) {
+        const HRESULT hr = g_objectMap.Entry(i).updateRegistry(doRegister);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
+bool Widen(const char *narrow, WCHAR (&wide)[MAX_PATH])
+{
+    return MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, MAX_PATH) != 0;
+}
+
+// The module's type library: its own TYPELIB resource, or else a .tlb file beside it.
+// On success path is the file it came from.
+HRESULT LoadModuleTypeLib(ITypeLib **library, char (&path)[MAX_PATH])
+{
+    String modulePath;
+    HRESULT hr = CRegistrar::ModuleFileName(g_module.Instance(), modulePath);
+    if (FAILED(hr))
+        return hr;
+    lstrcpynA(path, modulePath.c_str(), MAX_PATH);
+    WCHAR widePath[MAX_PATH];
+    if (!Widen(path, widePath))
+        return HRESULT_FROM_WIN32(GetLastError());
+    hr = LoadTypeLib(widePath, library);
+    if (SUCCEEDED(hr))
+        return hr;
+    const HRESULT moduleResult = hr;
+    if (!PathRenameExtensionA(path, ".tlb") || !Widen(path, widePath))
+        return moduleResult;
+    return LoadTypeLib(widePath, library);
+}
+
+HRESULT RegisterModuleTypeLib()
+{
+    CComPtr<ITypeLib> library;
+    char path[MAX_PATH];
+    HRESULT hr = LoadModuleTypeLib(library.Receive(), path);
+    if (FAILED(hr))
+        return hr;
+    char directory[MAX_PATH];
+    lstrcpynA(directory, path, MAX_PATH);
+    PathRemoveFileSpecA(directory);
+    WCHAR widePath[MAX_PATH];
+    WCHAR wideDirectory[MAX_PATH];
+    if (!Widen(path, widePath) || !Widen(directory, wideDirectory))
+        return HRESULT_FROM_WIN32(GetLastError());
+    return RegisterTypeLib(library.Get(), widePath, wideDirectory);
+}
+
+HRESULT UnregisterModuleTypeLib()
+{
+    CComPtr<ITypeLib> library;
+    char path[MAX_PATH];
+    HRESULT hr = LoadModuleTypeLib(library.Receive(), path);
+    if (FAILED(hr))
+        return hr;
+    TLIBATTR *attributes = nullptr;
+    hr = library->GetLibAttr(&attributes);
+    if (FAILED(hr))
+        return hr;
+    hr = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum, attributes->lcid,
+                           attributes->syskind);
+    library->ReleaseTLibAttr(attributes);
+    return hr;
+}
+
+} // namespace
+
+STDAPI DllRegisterServer()
+{
+    const HRESULT hr = UpdateClasses(TRUE);
+    if (FAILED(hr))
+        return hr;
+    return RegisterModuleTypeLib();
+}
+
+STDAPI DllUnregisterServer()
+{
+    const HRESULT hr = UpdateClasses(FALSE);
+    if (FAILED(hr))
+        return hr;
+    return UnregisterModuleTypeLib();
+}

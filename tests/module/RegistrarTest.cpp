@@ -1,0 +1,183 @@
+#include "RegistrationSupport.h"
+#include "module/Registrar.h"
+
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+
+using namespace registration;
+
+namespace {
+
+// The script language is tried on a key of the test's own under HKCU.
+const char kTestRoot[] = "Software\\OrvexSE Registrar Tests";
+
+class RegistrarTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
+    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
+
+    static std::string Path(const std::string &below) { return std::string(kTestRoot) + "\\" + below; }
+    static std::string Value(const std::string &key, const std::string &name = "", bool *found = nullptr)
+    {
+        return ReadString(HKEY_CURRENT_USER, Path(key), name, found);
+    }
+    static bool Exists(const std::string &key) { return KeyExists(HKEY_CURRENT_USER, Path(key)); }
+
+    CRegistrar registrar;
+};
+
+const char kTreeScript[] = R"(
+HKCU
+{
+    NoRemove Software
+    {
+        NoRemove 'OrvexSE Registrar Tests'
+        {
+            Item = s '%Name%'
+            {
+                Sub = s 'it''s %Name%, 100%%'
+                val Named = s '%Empty%'
+            }
+            ForceRemove Forced = s 'rebuilt'
+            {
+                Leaf
+            }
+            NoRemove Kept
+            {
+                Inner = s 'x'
+            }
+        }
+    }
+}
+)";
+
+TEST_F(RegistrarTest, RegisterWritesKeysValuesAndReplacements)
+{
+    registrar.AddReplacement("Name", "first");
+    registrar.AddReplacement("Empty", "");
+    registrar.AddReplacement("name", "second"); // names match without regard to case: replaced
+    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
+
+    EXPECT_EQ("second", Value("Item"));
+    EXPECT_EQ("it's second, 100%", Value("Item\\Sub"));
+    bool found = false;
+    EXPECT_EQ("", Value("Item", "Named", &found));
+    EXPECT_TRUE(found) << "an empty replacement still makes the value";
+    EXPECT_EQ("rebuilt", Value("Forced"));
+    EXPECT_TRUE(Exists("Forced\\Leaf"));
+    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, Path("Forced\\Leaf"), "", &found).size());
+    EXPECT_FALSE(found) << "a key without '= s' has no default value";
+    EXPECT_EQ("x", Value("Kept\\Inner"));
+}
+
+TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
+{
+    registrar.AddReplacement("Name", "n");
+    registrar.AddReplacement("Empty", "");
+    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Forced\\Stray").c_str(), REG_SZ, "s", 1));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Item\\Stray").c_str(), REG_SZ, "s", 1));
+
+    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
+    EXPECT_FALSE(Exists("Forced\\Stray")) << "a ForceRemove key is rebuilt from scratch";
+    EXPECT_TRUE(Exists("Forced\\Leaf"));
+    EXPECT_TRUE(Exists("Item\\Stray")) << "a plain key is only opened";
+}
+
+TEST_F(RegistrarTest, UnregisterDeletesSubtreesButKeepsNoRemoveKeys)
+{
+    registrar.AddReplacement("Name", "n");
+    registrar.AddReplacement("Empty", "");
+    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Item\\Sub\\Deeper").c_str(), REG_SZ, "d", 1));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Neighbour").c_str(), REG_SZ, "n", 1));
+
+    ASSERT_EQ(S_OK, registrar.Unregister(kTreeScript));
+    EXPECT_FALSE(Exists("Item")) << "deleted with everything below it";
+    EXPECT_FALSE(Exists("Forced"));
+    EXPECT_TRUE(Exists("Kept")) << "NoRemove";
+    EXPECT_FALSE(Exists("Kept\\Inner")) << "its own subkeys are not NoRemove";
+    EXPECT_EQ("n", Value("Neighbour")) << "keys the script does not name stay";
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
+
+    // Everything is gone now: a second run skips the missing keys.
+    EXPECT_EQ(S_OK, registrar.Unregister(kTreeScript));
+}
+
+TEST_F(RegistrarTest, FaultyScriptsWriteNothing)
+{
+    registrar.AddReplacement("Empty", "");
+    registrar.AddReplacement("Slash", "a\\b");
+    const char *faulty[] = {
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A = s 'x' }",                  // a block left open
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A = s '%Missing%' } } }",      // unknown replacement
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A = s '%open' } } }",          // unclosed replacement
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A = s 'x } } }",               // unclosed quote
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A = d '1' } } }",              // only strings
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A { } '%Empty%' = s 'x' } } }", // empty name: the parent
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A { } '%Slash%' } } }",         // a path, not a name
+        "HKCU { val Top = s 'x' Software }",                                           // no values on a root
+        "HKXX { Software }",                                                           // unknown root
+        "HKCU { Software { 'OrvexSE Registrar Tests' { A = s 'x' } } } }",             // stray brace
+    };
+    for (const char *script : faulty) {
+        EXPECT_EQ(E_FAIL, registrar.Register(script)) << script;
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestRoot)) << script;
+        EXPECT_EQ(E_FAIL, registrar.Unregister(script)) << script;
+    }
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software")) << "an empty key name must never reach the registry";
+    EXPECT_EQ(E_POINTER, registrar.Register(nullptr));
+}
+
+TEST_F(RegistrarTest, RegistryErrorsBecomeResults)
+{
+    // The registry refuses key names longer than 255 characters.
+    const std::string longName(300, 'k');
+    const std::string script = "HKCU { Software { 'OrvexSE Registrar Tests' { '" + longName + "' } } }";
+    const HRESULT hr = registrar.Register(script.c_str());
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(FACILITY_WIN32, HRESULT_FACILITY(hr)) << std::hex << hr;
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTestRoot)) << "keys written before the failure stay";
+}
+
+TEST_F(RegistrarTest, ModuleReplacementsOfAProgramAndOfTheLibrary)
+{
+    const char script[] = "HKCU { Software { 'OrvexSE Registrar Tests' { Values {"
+                          " val Module = s '%MODULE%' val Raw = s '%Module_Raw%' val Type = s '%MODULETYPE%'"
+                          " val Guid = s '%MODULEGUID%' val AppId = s '%APPID%' } } } }";
+    const GUID libId = {0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+
+    char programPath[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameA(nullptr, programPath, MAX_PATH));
+    ASSERT_EQ(S_OK, registrar.AddModuleReplacements(GetModuleHandleA(nullptr), libId));
+    ASSERT_EQ(S_OK, registrar.Register(script));
+    EXPECT_EQ(std::string("\"") + programPath + "\"", Value("Values", "Module")) << "a program's path is quoted";
+    EXPECT_EQ(programPath, Value("Values", "Raw"));
+    EXPECT_EQ("LocalServer32", Value("Values", "Type"));
+    EXPECT_EQ("{01234567-89AB-CDEF-0123-456789ABCDEF}", Value("Values", "Guid"));
+    bool found = false;
+    EXPECT_EQ("", Value("Values", "AppId", &found));
+    EXPECT_TRUE(found);
+
+    HMODULE library = LoadLibraryA("b:\\OrvexSE.dll");
+    ASSERT_NE(nullptr, library);
+    CRegistrar forLibrary;
+    ASSERT_EQ(S_OK, forLibrary.AddModuleReplacements(library, libId));
+    ASSERT_EQ(S_OK, forLibrary.Register(script));
+    FreeLibrary(library);
+    EXPECT_EQ("b:\\OrvexSE.dll", Value("Values", "Module")) << "a library's path is not quoted";
+    EXPECT_EQ("b:\\OrvexSE.dll", Value("Values", "Raw"));
+    EXPECT_EQ("InprocServer32", Value("Values", "Type"));
+}
+
+TEST_F(RegistrarTest, ModulePathFailures)
+{
+    String path;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
+              CRegistrar::ModuleFileName(reinterpret_cast<HMODULE>(0x10000), path));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
+              registrar.AddModuleReplacements(reinterpret_cast<HMODULE>(0x10000), GUID_NULL));
+}
+
+} // namespace
