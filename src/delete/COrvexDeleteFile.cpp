@@ -176,6 +176,28 @@ HRESULT AppendRequestPaths(PathList &paths, const PathList &requested)
     }
 }
 
+// ClearRecycle and ClearRaw: the argument is a record of this module passed by address, never
+// a COM object. Anything that is not a live record of the expected kind (an object from
+// IDispatch::Invoke or any other client) is refused before a single byte of it is read.
+// Otherwise its paths join the selection, its address is kept for the command, and the
+// command runs without a question.
+template <typename Request>
+HRESULT RunRequest(COrvexDeleteFile &handler, IUnknown *pUnk, CLiveRecord::Kind kind, PathList Request::*paths,
+                   Request *&requestSlot)
+{
+    if (!pUnk)
+        return E_FAIL;
+    if (!CLiveRecord::IsLive(pUnk, kind))
+        return E_INVALIDARG;
+    Request *request = reinterpret_cast<Request *>(pUnk);
+    const HRESULT hr = AppendRequestPaths(handler.m_paths, request->*paths);
+    if (FAILED(hr))
+        return hr;
+    requestSlot = request;
+    handler.LoadSettings();
+    return handler.InvokeCommand(nullptr);
+}
+
 } // namespace
 
 COrvexDeleteFile::COrvexDeleteFile()
@@ -289,37 +311,14 @@ STDMETHODIMP COrvexDeleteFile::GetClassInfo(ITypeInfo **info)
     return LoadModuleTypeInfo(CLSID_CCOrvexDeleteFile, info);
 }
 
-// The argument is a record of this module passed by address, never a COM object. Anything that
-// is not a live record of ours (an object from IDispatch::Invoke or any other client) is refused
-// before a single byte of it is read.
 STDMETHODIMP COrvexDeleteFile::ClearRecycle(IUnknown *pUnk)
 {
-    if (!pUnk)
-        return E_FAIL;
-    if (!CLiveRecord::IsLive(pUnk, CLiveRecord::RecycleKind))
-        return E_INVALIDARG;
-    RecycleRequest *request = reinterpret_cast<RecycleRequest *>(pUnk);
-    const HRESULT hr = AppendRequestPaths(m_paths, request->folders);
-    if (FAILED(hr))
-        return hr;
-    m_pRecycleRequest = request;
-    LoadSettings();
-    return InvokeCommand(nullptr);
+    return RunRequest(*this, pUnk, CLiveRecord::RecycleKind, &RecycleRequest::folders, m_pRecycleRequest);
 }
 
 STDMETHODIMP COrvexDeleteFile::ClearRaw(IUnknown *pUnk)
 {
-    if (!pUnk)
-        return E_FAIL;
-    if (!CLiveRecord::IsLive(pUnk, CLiveRecord::PathListKind))
-        return E_INVALIDARG;
-    PathListRequest *request = reinterpret_cast<PathListRequest *>(pUnk);
-    const HRESULT hr = AppendRequestPaths(m_paths, request->paths);
-    if (FAILED(hr))
-        return hr;
-    m_pPathListRequest = request;
-    LoadSettings();
-    return InvokeCommand(nullptr);
+    return RunRequest(*this, pUnk, CLiveRecord::PathListKind, &PathListRequest::paths, m_pPathListRequest);
 }
 
 void COrvexDeleteFile::PublishCommandId(UINT idCmd)
