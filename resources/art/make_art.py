@@ -290,7 +290,6 @@ def make_warning():
 
 def make_trough():
     c = Canvas(337, 19, WHITE)
-    c.paint(lambda x, y: True, solid((255, 199, 31)))  # the panel colour around the rounded ends
     c.paint(in_round_rect(0.5, 0.5, 336.5, 18.5, 8), solid(GOLD))
     c.paint(in_round_rect(1.6, 1.6, 335.4, 17.4, 7), vgradient([(0, (236, 236, 236)), (0.3, WHITE), (1, WHITE)], 2, 17))
     return c
