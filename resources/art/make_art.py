@@ -205,12 +205,9 @@ def emblem(canvas, ox, oy, size):
 def make_caption():
     c = Canvas(304, 28, OLIVE_BOTTOM)
     c.paint(lambda x, y: True, caption_gradient(0, 27))
-    # Rounded top edge: a light rim along the top and the corners falling off to dark.
+    # A light rim along the top edge; the window's region rounds the corners.
     c.paint(lambda x, y: y < 1, solid((170, 180, 110)), alpha=0.8)
     c.paint(lambda x, y: y >= 26, solid((34, 40, 14)))
-    for corner_x in (0, 304):
-        c.paint(lambda x, y, k=corner_x: (x - k) ** 2 + (y - 6) ** 2 > 36 and y < 6 and abs(x - k) < 6,
-                solid((40, 46, 18)))
     emblem(c, 5, 4, 19)
     return c
 
