@@ -117,24 +117,56 @@ void WriteSlot(void **slot, void *value)
     VirtualProtect(slot, sizeof(*slot), protection, &protection);
 }
 
+std::vector<CEmptyBinSpy::Call> g_emptyBinCalls;
+
+HRESULT WINAPI RecordEmptyBin(HWND, LPCSTR root, DWORD flags)
+{
+    g_emptyBinCalls.push_back({root ? root : "", flags});
+    return S_OK;
+}
+
+// Points the slot somewhere else; the slot's old value is returned.
+void *HookSlot(void **slot, void *replacement, const char *function)
+{
+    if (!slot) {
+        ADD_FAILURE() << function << " is not in the program's import table";
+        return nullptr;
+    }
+    void *original = *slot;
+    WriteSlot(slot, replacement);
+    return original;
+}
+
 } // namespace
+
+CEmptyBinSpy::CEmptyBinSpy() : m_slot(ImportSlot("shell32.dll", "SHEmptyRecycleBinA")), m_original(nullptr)
+{
+    g_emptyBinCalls.clear();
+    m_original = HookSlot(m_slot, reinterpret_cast<void *>(&RecordEmptyBin), "SHEmptyRecycleBinA");
+}
+
+CEmptyBinSpy::~CEmptyBinSpy()
+{
+    if (m_original)
+        WriteSlot(m_slot, m_original);
+}
+
+const std::vector<CEmptyBinSpy::Call> &CEmptyBinSpy::Calls() const
+{
+    return g_emptyBinCalls;
+}
 
 CFailingMalloc::CFailingMalloc(size_t allowedCalls) : m_slot(ImportSlot("msvcrt.dll", "malloc")), m_original(nullptr)
 {
-    if (!m_slot) {
-        ADD_FAILURE() << "malloc is not in the program's import table";
-        return;
-    }
-    m_original = *m_slot;
-    g_originalMalloc = reinterpret_cast<MallocFunction>(m_original);
     g_allowedMallocs = allowedCalls;
     g_mallocRefused = false;
-    WriteSlot(m_slot, reinterpret_cast<void *>(&FailingMalloc));
+    g_originalMalloc = m_slot ? reinterpret_cast<MallocFunction>(*m_slot) : nullptr;
+    m_original = HookSlot(m_slot, reinterpret_cast<void *>(&FailingMalloc), "malloc");
 }
 
 CFailingMalloc::~CFailingMalloc()
 {
-    if (m_slot)
+    if (m_original)
         WriteSlot(m_slot, m_original);
 }
 

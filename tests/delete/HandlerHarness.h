@@ -66,3 +66,26 @@ private:
     void **m_slot;
     void *m_original;
 };
+
+// Records the calls this program makes to shell32's SHEmptyRecycleBinA while it lives, and makes
+// none of them reach the shell.
+class CEmptyBinSpy
+{
+public:
+    struct Call
+    {
+        std::string root;
+        DWORD flags;
+    };
+
+    CEmptyBinSpy();
+    ~CEmptyBinSpy();
+    CEmptyBinSpy(const CEmptyBinSpy &) = delete;
+    CEmptyBinSpy &operator=(const CEmptyBinSpy &) = delete;
+
+    const std::vector<Call> &Calls() const;
+
+private:
+    void **m_slot;
+    void *m_original;
+};

@@ -334,11 +334,32 @@ TEST(HandlerAutomation, ClearRawDestroysRealFilesWithNoDialog)
     EXPECT_TRUE(sandbox::Exists(folder + "\\kept.txt"));
 }
 
+TEST(HandlerAutomation, ClearRecycleCleansAndEmptiesEachBinQuietly)
+{
+    RecycleRequest request;
+    request.useKeepList = true;
+    request.folders.Append("S:\\bin1");
+    request.folders.Append("T:\\bin2");
+    CEmptyBinSpy bins;
+    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+    DialogAnswerer answers({});
+    EXPECT_EQ(S_OK, handler->ClearRecycle(reinterpret_cast<IUnknown *>(&request)));
+    EXPECT_EQ((std::vector<std::string>{"S:\\bin1", "T:\\bin2"}), handler->m_deleted);
+    ASSERT_EQ(2u, bins.Calls().size());
+    EXPECT_EQ("S:\\bin1", bins.Calls()[0].root);
+    EXPECT_EQ("T:\\bin2", bins.Calls()[1].root);
+    const DWORD quietly = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
+    EXPECT_EQ(quietly, bins.Calls()[0].flags);
+    EXPECT_EQ(quietly, bins.Calls()[1].flags);
+    EXPECT_TRUE(answers.Texts().empty()) << "no question in recycle mode";
+}
+
 TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListAndStopsOnCancel)
 {
     RecycleRequest request;
     request.folders.Append("S:\\bin1");
     request.folders.Append("S:\\bin2");
+    CEmptyBinSpy bins;
     {
         CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
         DialogAnswerer answers({});
@@ -352,6 +373,7 @@ TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListAndStopsOnCancel)
     handler->m_onDelete = [&](size_t) { handler->m_bCancelled = true; };
     EXPECT_EQ(S_OK, handler->ClearRecycle(reinterpret_cast<IUnknown *>(&request)));
     EXPECT_EQ(std::vector<std::string>{"S:\\bin1"}, handler->m_deleted);
+    EXPECT_TRUE(bins.Calls().empty()) << "the bin cancelled half-way is not emptied";
     EXPECT_EQ(E_FAIL, handler->ClearRecycle(nullptr));
 }
 
