@@ -60,15 +60,40 @@ bool Approved(const Approval &approval, std::string *data = nullptr)
     return found;
 }
 
-// Each test leaves the shell entries and the module unregistered, as it found them.
+// Each test leaves the shell entries and the module unregistered, as it found them. The install
+// leaves behind the empty container keys it had to create; the test removes those it made.
 class InstallScriptTest : public ::testing::Test
 {
 protected:
+    void SetUp() override
+    {
+        for (const Tie &tie : kTies)
+            NoteMissing(HKEY_CLASSES_ROOT, tie.handlers);
+        NoteMissing(HKEY_LOCAL_MACHINE, kApproved);
+    }
+
     void TearDown() override
     {
         Script("b:\\install.js /u");
         UnregisterModule();
+        // Deepest first; a key that gained subkeys meanwhile is not deleted.
+        for (auto made = madeByTest.rbegin(); made != madeByTest.rend(); ++made)
+            RegDeleteKeyA(made->first, made->second.c_str());
     }
+
+    // Every missing key on the way to path, outermost first.
+    void NoteMissing(HKEY root, const std::string &path)
+    {
+        for (size_t end = path.find('\\'); ; end = path.find('\\', end + 1)) {
+            const std::string key = path.substr(0, end);
+            if (!KeyExists(root, key))
+                madeByTest.emplace_back(root, key);
+            if (end == std::string::npos)
+                break;
+        }
+    }
+
+    std::vector<std::pair<HKEY, std::string>> madeByTest;
 };
 
 TEST_F(InstallScriptTest, InstallTiesTheHandlersInAndUninstallTakesOnlyThemOut)

@@ -56,9 +56,6 @@ TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
     for (const ExpectedClass &entry : kClasses) {
         SCOPED_TRACE(entry.friendlyName);
         const std::string clsid = GuidText(*entry.clsid);
-        EXPECT_LE(strlen(entry.progId), 39u);
-        EXPECT_LE(strlen(entry.versionIndependentProgId), 39u);
-
         EXPECT_EQ(entry.friendlyName, Read(entry.progId));
         EXPECT_EQ(clsid, Read(std::string(entry.progId) + "\\CLSID"));
         EXPECT_EQ(entry.friendlyName, Read(entry.versionIndependentProgId));
@@ -199,7 +196,6 @@ protected:
         EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FDUAL);
         EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FOLEAUTOMATION) << "every dual interface is automation-compatible";
         EXPECT_EQ(methods, attributes.cFuncs);
-        EXPECT_EQ(static_cast<WORD>((7 + methods) * sizeof(void *)), attributes.cbSizeVft);
 
         // Its base is IDispatch, taken from the standard OLE library.
         CComPtr<ITypeInfo> base;

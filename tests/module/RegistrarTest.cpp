@@ -11,22 +11,6 @@ namespace {
 // The script language is tried on a key of the test's own under HKCU.
 const char kTestRoot[] = "Software\\OrvexSE Registrar Tests";
 
-class RegistrarTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
-    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
-
-    static std::string Path(const std::string &below) { return std::string(kTestRoot) + "\\" + below; }
-    static std::string Value(const std::string &key, const std::string &name = "", bool *found = nullptr)
-    {
-        return ReadString(HKEY_CURRENT_USER, Path(key), name, found);
-    }
-    static bool Exists(const std::string &key) { return KeyExists(HKEY_CURRENT_USER, Path(key)); }
-
-    CRegistrar registrar;
-};
-
 const char kTreeScript[] = R"(
 HKCU
 {
@@ -52,6 +36,30 @@ HKCU
 }
 )";
 
+class RegistrarTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
+    void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
+
+    static std::string Path(const std::string &below) { return std::string(kTestRoot) + "\\" + below; }
+    static std::string Value(const std::string &key, const std::string &name = "", bool *found = nullptr)
+    {
+        return ReadString(HKEY_CURRENT_USER, Path(key), name, found);
+    }
+    static bool Exists(const std::string &key) { return KeyExists(HKEY_CURRENT_USER, Path(key)); }
+
+    HRESULT RegisterTree()
+    {
+        registrar.AddReplacement("Name", "n");
+        registrar.AddReplacement("Empty", "");
+        return registrar.Register(kTreeScript);
+    }
+
+    CRegistrar registrar;
+};
+
+
 TEST_F(RegistrarTest, RegisterWritesKeysValuesAndReplacements)
 {
     registrar.AddReplacement("Name", "first");
@@ -73,9 +81,7 @@ TEST_F(RegistrarTest, RegisterWritesKeysValuesAndReplacements)
 
 TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
 {
-    registrar.AddReplacement("Name", "n");
-    registrar.AddReplacement("Empty", "");
-    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
+    ASSERT_EQ(S_OK, RegisterTree());
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Forced\\Stray").c_str(), REG_SZ, "s", 1));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Item\\Stray").c_str(), REG_SZ, "s", 1));
 
@@ -87,9 +93,7 @@ TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
 
 TEST_F(RegistrarTest, UnregisterDeletesSubtreesButKeepsNoRemoveKeys)
 {
-    registrar.AddReplacement("Name", "n");
-    registrar.AddReplacement("Empty", "");
-    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
+    ASSERT_EQ(S_OK, RegisterTree());
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Item\\Sub\\Deeper").c_str(), REG_SZ, "d", 1));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Neighbour").c_str(), REG_SZ, "n", 1));
 
