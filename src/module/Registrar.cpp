@@ -268,10 +268,11 @@ void CRegistrar::AddReplacement(const char *name, const String &value)
 
 HRESULT CRegistrar::AddModuleReplacements(HMODULE module, REFGUID libId)
 {
-    String path;
-    const HRESULT hr = ModuleFileName(module, path);
+    char buffer[MAX_PATH];
+    const HRESULT hr = ModuleFileName(module, buffer);
     if (FAILED(hr))
         return hr;
+    const String path(buffer);
     // A program is started by a command line, which needs quotes around a path with blanks;
     // a library's InprocServer32 value is a plain path.
     const bool isProgram = module == GetModuleHandleA(nullptr);
@@ -284,16 +285,20 @@ HRESULT CRegistrar::AddModuleReplacements(HMODULE module, REFGUID libId)
     return S_OK;
 }
 
-HRESULT CRegistrar::ModuleFileName(HMODULE module, String &path)
+HRESULT CRegistrar::ModuleFileName(HMODULE module, char (&path)[MAX_PATH])
 {
-    char buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(module, buffer, MAX_PATH);
+    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
     if (length == 0)
-        return FromWin32(static_cast<LONG>(GetLastError()));
+        return LastErrorResult();
     if (length >= MAX_PATH)
         return FromWin32(ERROR_INSUFFICIENT_BUFFER);
-    path = String(buffer, length);
     return S_OK;
+}
+
+HRESULT CRegistrar::LastErrorResult()
+{
+    const DWORD error = GetLastError();
+    return error ? FromWin32(static_cast<LONG>(error)) : E_FAIL;
 }
 
 String CRegistrar::GuidText(REFGUID guid)

@@ -31,7 +31,9 @@
 class CRegistrar
 {
 public:
-    // Adds a replacement, or changes the value of one already there.
+    // Adds a replacement, or changes the value of one already there. This and
+    // AddModuleReplacements raise COutOfMemory or std::bad_alloc when memory runs out; Register
+    // and Unregister never raise.
     void AddReplacement(const char *name, const String &value);
 
     // The replacements every class of a module uses: MODULE (the path, in double quotes only
@@ -44,8 +46,11 @@ public:
     HRESULT Unregister(const char *script) { return Run(script, false); }
 
     // The module's full path; fails with the system's error, or with ERROR_INSUFFICIENT_BUFFER
-    // when the path fills the whole MAX_PATH buffer (it may have been cut).
-    static HRESULT ModuleFileName(HMODULE module, String &path);
+    // when the path fills the whole buffer (it may have been cut). Allocates nothing.
+    static HRESULT ModuleFileName(HMODULE module, char (&path)[MAX_PATH]);
+
+    // The thread's last error as an HRESULT; E_FAIL when the system left none.
+    static HRESULT LastErrorResult();
 
     // A GUID as text in braces, e.g. "{00000000-0000-0000-C000-000000000046}".
     static String GuidText(REFGUID guid);

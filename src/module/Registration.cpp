@@ -28,14 +28,12 @@ bool Widen(const char *narrow, WCHAR (&wide)[MAX_PATH])
 // On success path is the file it came from.
 HRESULT LoadModuleTypeLib(ITypeLib **library, char (&path)[MAX_PATH])
 {
-    String modulePath;
-    HRESULT hr = CRegistrar::ModuleFileName(g_module.Instance(), modulePath);
+    HRESULT hr = CRegistrar::ModuleFileName(g_module.Instance(), path);
     if (FAILED(hr))
         return hr;
-    lstrcpynA(path, modulePath.c_str(), MAX_PATH);
     WCHAR widePath[MAX_PATH];
     if (!Widen(path, widePath))
-        return HRESULT_FROM_WIN32(GetLastError());
+        return CRegistrar::LastErrorResult();
     hr = LoadTypeLib(widePath, library);
     if (SUCCEEDED(hr))
         return hr;
@@ -58,7 +56,7 @@ HRESULT RegisterModuleTypeLib()
     WCHAR widePath[MAX_PATH];
     WCHAR wideDirectory[MAX_PATH];
     if (!Widen(path, widePath) || !Widen(directory, wideDirectory))
-        return HRESULT_FROM_WIN32(GetLastError());
+        return CRegistrar::LastErrorResult();
     return RegisterTypeLib(library.Get(), widePath, wideDirectory);
 }
 

@@ -177,7 +177,7 @@ TEST_F(RegistrarTest, ModuleReplacementsOfAProgramAndOfTheLibrary)
 
 TEST_F(RegistrarTest, ModulePathFailures)
 {
-    String path;
+    char path[MAX_PATH];
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
               CRegistrar::ModuleFileName(reinterpret_cast<HMODULE>(0x10000), path));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
