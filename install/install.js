@@ -46,8 +46,9 @@ function handlerKey(fileType) {
     return "HKCR\\" + fileType + "\\shellex\\ContextMenuHandlers\\" + HANDLER_NAME;
 }
 
-// Runs a system tool and waits at most a minute for it; false when it failed or did not end. Exec is used because some script hosts (Wine's among them) never return from a
-// waiting Run and have no WScript.Sleep and no ExitCode, so callers also check the registry.
+// Runs a system tool and waits at most a minute for it; false when it failed or did not end.
+// Exec is used because some script hosts (Wine's among them) never return from a waiting Run
+// and have no WScript.Sleep and no ExitCode, so callers also check the registry.
 // Tools are found first in the script host's own folder, the system folder.
 function runTool(commandLine) {
     var process = shell.Exec(commandLine);
