@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../recycle/DeleteClassStub.h"
+#include "../recycle/NamedMutexProbe.h"
 #include "DropDataObject.h"
 #include "common/ComPtr.h"
 #include "delete/COrvexDeleteFile.h"
@@ -57,36 +58,13 @@ private:
 
 bool SyncMutexExists()
 {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, g_syncMutexName.c_str());
-    if (mutex)
-        CloseHandle(mutex);
-    return mutex != nullptr;
+    return NamedMutexExists(g_syncMutexName.c_str());
 }
 
-DWORD WINAPI TryTakeSyncMutex(void *)
+// WAIT_OBJECT_0 while the sync mutex is free, WAIT_TIMEOUT while a thread owns it.
+DWORD SyncMutexWait()
 {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, g_syncMutexName.c_str());
-    if (!mutex)
-        return WAIT_FAILED;
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-        ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    return wait;
-}
-
-// Whether another thread could take the sync mutex now: WAIT_OBJECT_0 when it is free,
-// WAIT_TIMEOUT while a thread owns it. The other thread gives it back at once.
-DWORD WaitFromAnotherThread()
-{
-    HANDLE thread = CreateThread(nullptr, 0, TryTakeSyncMutex, nullptr, 0, nullptr);
-    if (!thread)
-        return WAIT_FAILED;
-    WaitForSingleObject(thread, 10000);
-    DWORD wait = WAIT_FAILED;
-    GetExitCodeThread(thread, &wait);
-    CloseHandle(thread);
-    return wait;
+    return WaitFromAnotherThread(g_syncMutexName.c_str());
 }
 
 // The command-id block as a Secure Delete handler publishes it.
@@ -284,7 +262,7 @@ TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
     EXPECT_EQ(handler.Initialize(m_files), S_OK);
     EXPECT_EQ(handler.Files(), m_files);
     EXPECT_FALSE(handler->m_bMutexExisted);
-    EXPECT_EQ(WaitFromAnotherThread(), static_cast<DWORD>(WAIT_TIMEOUT)) << "owned by this thread";
+    EXPECT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT)) << "owned by this thread";
 
     // A repeated call starts over: one list, one handle.
     EXPECT_EQ(handler.Initialize({m_neighbour}), S_OK);
@@ -345,7 +323,7 @@ TEST_F(LinkHandler, AHandlerThatOwnedTheMutexReleasesItWhenTheCommandStarts)
 {
     LinkRef handler;
     ASSERT_EQ(handler.Initialize(m_files), S_OK);
-    ASSERT_EQ(WaitFromAnotherThread(), static_cast<DWORD>(WAIT_TIMEOUT));
+    ASSERT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT));
     DialogAnswerer answers({IDCANCEL});
     EXPECT_EQ(handler->InvokeCommand(nullptr), S_OK);
     EXPECT_EQ(handler->m_hSyncMutex.Get(), nullptr);
@@ -364,9 +342,9 @@ TEST_F(LinkHandler, AHandlerThatFoundTheMutexOnlyClosesIt)
         DialogAnswerer answers({IDCANCEL});
         EXPECT_EQ(handler->InvokeCommand(nullptr), S_OK);
         EXPECT_EQ(handler->m_hSyncMutex.Get(), nullptr);
-        EXPECT_EQ(WaitFromAnotherThread(), static_cast<DWORD>(WAIT_TIMEOUT)) << "still owned by this thread";
+        EXPECT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT)) << "still owned by this thread";
     }
-    EXPECT_EQ(WaitFromAnotherThread(), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT));
     ReleaseMutex(held);
     CloseHandle(held);
     EXPECT_FALSE(SyncMutexExists()) << "the handler's own handle was closed";

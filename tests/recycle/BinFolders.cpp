@@ -1,4 +1,5 @@
 #include "BinFolders.h"
+#include "NamedMutexProbe.h"
 
 #include <gtest/gtest.h>
 #include <cstring>
@@ -90,8 +91,5 @@ std::vector<std::string> CleanerRef::Bins() const
 
 bool CleanerMutexExists()
 {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, g_recycleMutexName.c_str());
-    if (mutex)
-        CloseHandle(mutex);
-    return mutex != nullptr;
+    return NamedMutexExists(g_recycleMutexName.c_str());
 }

@@ -5,22 +5,10 @@
 #include <cstdlib>
 
 #include "BinFolders.h"
+#include "NamedMutexProbe.h"
 #include "module/Module.h"
 
 using Paths = std::vector<std::string>;
-
-// Run on another thread: the wait result for the cleaner mutex (given back at once when taken).
-static DWORD WINAPI TryTakeCleanerMutex(void *)
-{
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, g_recycleMutexName.c_str());
-    if (!mutex)
-        return WAIT_FAILED;
-    const DWORD wait = WaitForSingleObject(mutex, 0);
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-        ReleaseMutex(mutex);
-    CloseHandle(mutex);
-    return wait;
-}
 
 class RecycleDiscovery : public ::testing::Test
 {
@@ -170,12 +158,7 @@ TEST_F(RecycleDiscovery, TheMutexIsOwnedByTheScanningThread)
     CleanerRef cleaner;
     cleaner.Scan();
     // Another thread cannot take a mutex that this thread owns.
-    HANDLE thread = CreateThread(nullptr, 0, TryTakeCleanerMutex, nullptr, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    WaitForSingleObject(thread, 10000);
-    DWORD wait = 0;
-    GetExitCodeThread(thread, &wait);
-    CloseHandle(thread);
+    const DWORD wait = WaitFromAnotherThread(g_recycleMutexName.c_str());
     EXPECT_EQ(wait, static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
