@@ -70,18 +70,20 @@ public:
     HANDLE Handle() const { return m_process; }
 
     // Waits for the end; a host that hangs fails the test.
-    HRESULT ExitResult()
+    DWORD ExitCode()
     {
         if (!m_process)
-            return E_UNEXPECTED;
+            return STILL_ACTIVE;
         if (WaitForSingleObject(m_process, kHostLimitMs) == WAIT_TIMEOUT) {
             ADD_FAILURE() << "the host did not end";
             TerminateProcess(m_process, 1);
         }
-        DWORD code = 0;
+        DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(m_process, &code);
-        return static_cast<HRESULT>(code);
+        return code;
     }
+    // For --init-only and --hold the exit code is the first handler's Initialize result.
+    HRESULT InitializeResult() { return static_cast<HRESULT>(ExitCode()); }
 
 private:
     HANDLE m_process = nullptr;
@@ -89,7 +91,7 @@ private:
 
 HRESULT InitializeInAnotherProcess()
 {
-    return CHostProcess("--dll b:\\OrvexSE.dll --init-only S:\\coord_probe.txt").ExitResult();
+    return CHostProcess("--dll b:\\OrvexSE.dll --init-only S:\\coord_probe.txt").InitializeResult();
 }
 
 } // namespace
@@ -146,7 +148,7 @@ TEST(SyncMutex, HandlerHereWithdrawsWhileAnotherProcessHoldsIt)
         EXPECT_EQ(100u, id) << "the host's first command id";
 
         SetEvent(releaseEvent);
-        EXPECT_EQ(S_OK, holder.ExitResult()) << "the holder's own Initialize";
+        EXPECT_EQ(S_OK, holder.InitializeResult()) << "the holder's own Initialize";
     }
     CComPtr<CRecordingHandler> after = MakeRecordingHandler();
     EXPECT_EQ(S_OK, after->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
@@ -178,4 +180,22 @@ TEST(CommandBlock, HoldsTheLastPublishedIdAndGoesWithItsHandlers)
     second.Reset();
     EXPECT_FALSE(ReadCommandBlock(id)) << "the block goes with the last handler";
     DestroyMenu(menu);
+}
+
+// The whole way a shell goes, in a process of its own: the module file's class object, a drop
+// list, a real menu, the item invoked by its offset, the question answered as a user would.
+TEST(ShellHost, DeletesExactlyTheSelectionOnceConfirmed)
+{
+    const std::string folder = sandbox::FreshFolder("coord_host");
+    MakeFile(folder + "\\chosen.txt");
+    MakeFile(folder + "\\neighbour.txt");
+
+    const DWORD commandFailed = 1;
+    EXPECT_EQ(commandFailed, CHostProcess("--dll b:\\OrvexSE.dll --answer cancel " + folder + "\\chosen.txt").ExitCode())
+        << "declined: E_FAIL for one item";
+    EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\chosen.txt"));
+
+    EXPECT_EQ(0u, CHostProcess("--dll b:\\OrvexSE.dll --answer ok " + folder + "\\chosen.txt").ExitCode());
+    EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
+    EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\neighbour.txt"));
 }
