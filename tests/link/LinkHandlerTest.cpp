@@ -401,19 +401,6 @@ TEST_F(LinkHandler, NoFilesOrNoDeleteClassGiveEFail)
         EXPECT_TRUE(sandbox::Exists(file)) << file;
 }
 
-TEST_F(LinkHandler, TheRealDeleteClassDeletesExactlyTheDropList)
-{
-    DeleteClassRegistration deleter(DeleteClassRegistration::Real);
-    LinkRef handler;
-    ASSERT_EQ(handler.Initialize(m_files), S_OK);
-    DialogAnswerer answers({IDOK});
-    EXPECT_EQ(handler->InvokeCommand(nullptr), S_OK);
-    EXPECT_EQ(answers.Texts(), Paths({kConfirmText})) << "one question, no error report";
-    for (const std::string &file : m_files)
-        EXPECT_FALSE(sandbox::Exists(file)) << file;
-    EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "neighbour");
-}
-
 // Both Secure Delete handlers in one menu, in either order of initialisation: one item stays.
 TEST_F(LinkHandler, WithTheSecureDeleteHandlerOneItemRemainsInEitherOrder)
 {

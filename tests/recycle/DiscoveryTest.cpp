@@ -109,15 +109,6 @@ TEST_F(RecycleDiscovery, RecycledIsFoundAfterRecyclerAndDrivesComeInListOrder)
     EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}));
 }
 
-TEST_F(RecycleDiscovery, OnTheNtFamilyRecyclerIsTriedFirst)
-{
-    bins::MakeFile("S:\\recycler\\S-1-5-21-9\\Dc1.txt");
-    bins::MakeFile("S:\\recycled\\Dc2.txt");
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\S-1-5-21-9\\"}));
-}
-
 TEST_F(RecycleDiscovery, ASecondCleanerAliveScansNothingUntilTheFirstIsGone)
 {
     bins::MakeFile("S:\\recycler\\Dc1.txt");
