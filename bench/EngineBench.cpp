@@ -1,8 +1,9 @@
 // Overwrites one sandbox file a single pass (three sweeps) and prints the rate, one way per
 // run, so that each process's peak working set belongs to that way alone:
 //   engine   CorruptFile with the progress dialog on screen
-//   floor    only the calls the engine must make per chunk: WriteFile, rand per byte for the
-//            random sweep, one message step, InvalidateRect of the bar, Sleep(0)
+//   floor    only the calls the engine must make: the label once, then per chunk WriteFile,
+//            rand per byte for the random sweep, one message step, InvalidateRect of the bar
+//            and Sleep(0)
 //   nowindow the floor without the message step and the InvalidateRect
 //   zeros    WriteFile of zero chunks, the same number of bytes: the I/O limit
 // Usage: engine_bench <way> <file on S: or T:>
@@ -60,9 +61,9 @@ bool InSandbox(const char *path)
            path[2] == '\\' && path[3] != '\0';
 }
 
-// The loops the engine is compared with, on the same open file and the same dialog. The bar's
-// numbers move as the engine moves them, so that it paints the same blocks.
-bool RunLoop(Way way, const char *path, CSkinProgressBar &bar)
+// The loops the engine is compared with, on the same open file and the same dialog. The label
+// is set and the bar's numbers move as the engine does it, so that the dialog paints the same.
+bool RunLoop(Way way, const char *path, CProgressDlg &dialog)
 {
     const CFileHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -82,10 +83,13 @@ bool RunLoop(Way way, const char *path, CSkinProgressBar &bar)
     BYTE *random = static_cast<BYTE *>(blocks[2].Get());
     std::memset(zeros, 0x00, chunk);
     std::memset(ones, 0xFF, chunk);
+    CSkinProgressBar &bar = *dialog.m_pBar;
     bar.m_lower = 0;
     bar.m_upper = length * kSweeps;
     bar.m_step = chunk;
     bar.m_pos = 0;
+    if (way != Way::Zeros)
+        dialog.SetStatusText(String("Corrupting file: ") + FileNamePart(path));
     if (way == Way::Zeros) {
         const Sweeper plain{file.Get(), length, chunk, bar, false, false};
         for (int i = 0; i < kSweeps; ++i)
@@ -151,7 +155,7 @@ int main(int argc, char **argv)
     if (way == Way::Engine)
         ok = handler->CorruptFile(path, 1, handler->m_progress) == S_OK;
     else
-        ok = RunLoop(way, path, *handler->m_progress.m_pBar);
+        ok = RunLoop(way, path, handler->m_progress);
     QueryPerformanceCounter(&end);
 
     PROCESS_MEMORY_COUNTERS memory = {};

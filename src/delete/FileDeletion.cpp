@@ -67,40 +67,41 @@ void DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgres
     }
 }
 
+// Out of memory or a bad index in the string and list types abandons the item with E_FAIL.
+template <typename Work>
+HRESULT FailOnModuleException(Work work)
+{
+    try {
+        return work();
+    } catch (const COutOfMemory &) {
+    } catch (const CInvalidArg &) {
+    } catch (const std::bad_alloc &) {
+    }
+    return E_FAIL;
+}
+
 } // namespace
 
 HRESULT COrvexDeleteFile::DeletePath(const String &path, CProgressDlg &dialog)
 {
-    try {
+    return FailOnModuleException([&] {
         const bool isFolder = PathIsDirectoryA(path.c_str()) != FALSE;
         const PathList single = SinglePath(path);
         // The bins handed over by ClearRecycle stay; only their contents go.
         if (isFolder)
             return DeleteFolderList(single, m_pRecycleRequest == nullptr, dialog);
         return DeleteFileList(single, dialog);
-    } catch (const COutOfMemory &) {
-        return E_FAIL;
-    } catch (const CInvalidArg &) {
-        return E_FAIL;
-    } catch (const std::bad_alloc &) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT COrvexDeleteFile::DeleteFileList(const PathList &paths, CProgressDlg &dialog)
 {
-    try {
+    return FailOnModuleException([&] {
         const size_t count = paths.Count();
         for (size_t i = 0; i < count && !m_bCancelled; ++i)
             SecureDeleteFile(paths[i], dialog);
         return S_OK;
-    } catch (const COutOfMemory &) {
-        return E_FAIL;
-    } catch (const CInvalidArg &) {
-        return E_FAIL;
-    } catch (const std::bad_alloc &) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFolders, CProgressDlg &dialog)

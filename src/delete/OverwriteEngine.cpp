@@ -19,13 +19,6 @@ const char kEllipsis[] = ".......";
 const size_t kEllipsisLength = sizeof(kEllipsis) - 1;
 const size_t kTailTrim = 3;
 
-HRESULT HResultFromError(DWORD error)
-{
-    if (static_cast<LONG>(error) <= 0)
-        return static_cast<HRESULT>(error);
-    return static_cast<HRESULT>(0x80070000u | (error & 0xFFFFu));
-}
-
 // No worker thread: the dialog lives on this thread and only sees its messages (the Cancel
 // click among them) when the engine hands them over, one at a time.
 void DispatchOnePendingMessage()
@@ -88,13 +81,13 @@ HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgr
 {
     // Through a link the writes would land outside the selection.
     if (IsLinkPath(path))
-        return HResultFromError(kLinkedFileError);
+        return HRESULT_FROM_WIN32(kLinkedFileError);
     const CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return HResultFromError(GetLastError());
+        return HRESULT_FROM_WIN32(GetLastError());
     if (HasOtherNames(file.Get()))
-        return HResultFromError(kLinkedFileError);
+        return HRESULT_FROM_WIN32(kLinkedFileError);
 
     const ULONGLONG length = QueryFileLength(file.Get());
     if (length == 0)
