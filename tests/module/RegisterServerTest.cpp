@@ -122,149 +122,47 @@ TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0"));
 }
 
-// The names, flags and dispatch ids that automation clients rely on.
-class TypeLibraryTest : public RegisterServerTest
+TYPEATTR Attributes(ITypeInfo *info)
 {
-protected:
-    void SetUp() override
-    {
-        RegisterServerTest::SetUp();
-        ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_OrvexShellExtensions, 1, 0, 0, library.Receive()));
+    TYPEATTR copy = {};
+    TYPEATTR *attributes = nullptr;
+    if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
+        copy = *attributes;
+        info->ReleaseTypeAttr(attributes);
     }
+    return copy;
+}
 
-    std::wstring HelpString(REFGUID guid)
-    {
-        CComPtr<ITypeInfo> info;
-        BSTR doc = nullptr;
-        if (FAILED(library->GetTypeInfoOfGuid(guid, info.Receive())) ||
-            FAILED(info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr)))
-            return L"?";
-        std::wstring text = doc ? doc : L"";
-        SysFreeString(doc);
-        return text;
-    }
+std::wstring HelpString(ITypeInfo *info)
+{
+    BSTR doc = nullptr;
+    if (FAILED(info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr)))
+        return L"?";
+    const std::wstring text = doc ? doc : L"";
+    SysFreeString(doc);
+    return text;
+}
 
-    TYPEATTR Attributes(ITypeInfo *info)
-    {
-        TYPEATTR copy = {};
-        TYPEATTR *attributes = nullptr;
-        if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
-            copy = *attributes;
-            info->ReleaseTypeAttr(attributes);
-        }
-        return copy;
-    }
+// The vtable side of a dual interface, or the type it derives from.
+HRESULT Related(ITypeInfo *info, UINT index, ITypeInfo **related)
+{
+    HREFTYPE reference = 0;
+    const HRESULT hr = info->GetRefTypeOfImplType(index, &reference);
+    return FAILED(hr) ? hr : info->GetRefTypeInfo(reference, related);
+}
 
-    void ExpectCoclass(REFCLSID clsid, REFIID defaultInterface, const wchar_t *help, bool aggregatable)
-    {
-        CComPtr<ITypeInfo> info;
-        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(clsid, info.Receive()));
-        const TYPEATTR attributes = Attributes(info.Get());
-        EXPECT_EQ(TKIND_COCLASS, attributes.typekind);
-        EXPECT_EQ(1, attributes.wMajorVerNum);
-        EXPECT_EQ(0, attributes.wMinorVerNum);
-        EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FCANCREATE);
-        EXPECT_EQ(aggregatable, (attributes.wTypeFlags & TYPEFLAG_FAGGREGATABLE) != 0);
-        EXPECT_EQ(help, HelpString(clsid));
-        ASSERT_EQ(1, attributes.cImplTypes);
-        INT implFlags = 0;
-        EXPECT_EQ(S_OK, info->GetImplTypeFlags(0, &implFlags));
-        EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
-        HREFTYPE reference = 0;
-        CComPtr<ITypeInfo> implemented;
-        ASSERT_EQ(S_OK, info->GetRefTypeOfImplType(0, &reference));
-        ASSERT_EQ(S_OK, info->GetRefTypeInfo(reference, implemented.Receive()));
-        EXPECT_TRUE(IsEqualIID(defaultInterface, Attributes(implemented.Get()).guid));
-    }
-
-    // The dual interface's vtable side: IDispatch's seven slots, then the methods in order.
-    void ExpectInterface(REFIID iid, const wchar_t *help, WORD methods)
-    {
-        CComPtr<ITypeInfo> dispatch;
-        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(iid, dispatch.Receive()));
-        const TYPEATTR dispatchAttributes = Attributes(dispatch.Get());
-        EXPECT_EQ(TKIND_DISPATCH, dispatchAttributes.typekind);
-        EXPECT_TRUE(dispatchAttributes.wTypeFlags & TYPEFLAG_FDUAL);
-        EXPECT_EQ(help, HelpString(iid));
-
-        HREFTYPE reference = 0;
-        CComPtr<ITypeInfo> vtable;
-        ASSERT_EQ(S_OK, dispatch->GetRefTypeOfImplType(-1, &reference));
-        ASSERT_EQ(S_OK, dispatch->GetRefTypeInfo(reference, vtable.Receive()));
-        const TYPEATTR attributes = Attributes(vtable.Get());
-        EXPECT_EQ(TKIND_INTERFACE, attributes.typekind);
-        EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FDUAL);
-        EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FOLEAUTOMATION) << "every dual interface is automation-compatible";
-        EXPECT_EQ(methods, attributes.cFuncs);
-
-        // Its base is IDispatch, taken from the standard OLE library.
-        CComPtr<ITypeInfo> base;
-        CComPtr<ITypeLib> baseLibrary;
-        UINT index = 0;
-        ASSERT_EQ(S_OK, vtable->GetRefTypeOfImplType(0, &reference));
-        ASSERT_EQ(S_OK, vtable->GetRefTypeInfo(reference, base.Receive()));
-        EXPECT_TRUE(IsEqualIID(IID_IDispatch, Attributes(base.Get()).guid));
-        ASSERT_EQ(S_OK, base->GetContainingTypeLib(baseLibrary.Receive(), &index));
-        TLIBATTR *libAttributes = nullptr;
-        ASSERT_EQ(S_OK, baseLibrary->GetLibAttr(&libAttributes));
-        EXPECT_TRUE(IsEqualGUID(IID_StdOle, libAttributes->guid)) << "stdole2";
-        baseLibrary->ReleaseTLibAttr(libAttributes);
-    }
-
-    // Method number slot (0-based after IDispatch) of an interface: its name, id and parameters.
-    void ExpectMethod(REFIID iid, UINT slot, const wchar_t *name, MEMBERID id, bool takesUnknown)
-    {
-        CComPtr<ITypeInfo> dispatch;
-        CComPtr<ITypeInfo> vtable;
-        HREFTYPE reference = 0;
-        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(iid, dispatch.Receive()));
-        ASSERT_EQ(S_OK, dispatch->GetRefTypeOfImplType(-1, &reference));
-        ASSERT_EQ(S_OK, dispatch->GetRefTypeInfo(reference, vtable.Receive()));
-
-        FUNCDESC *function = nullptr;
-        ASSERT_EQ(S_OK, vtable->GetFuncDesc(slot, &function));
-        EXPECT_EQ(id, function->memid);
-        EXPECT_EQ(static_cast<SHORT>((7 + slot) * sizeof(void *)), function->oVft);
-        EXPECT_EQ(VT_HRESULT, function->elemdescFunc.tdesc.vt);
-        ASSERT_EQ(takesUnknown ? 1 : 0, function->cParams);
-        if (takesUnknown) {
-            EXPECT_EQ(VT_UNKNOWN, function->lprgelemdescParam[0].tdesc.vt);
-            EXPECT_TRUE(function->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FIN);
-        }
-        vtable->ReleaseFuncDesc(function);
-
-        BSTR names[2] = {};
-        UINT count = 0;
-        ASSERT_EQ(S_OK, vtable->GetNames(id, names, 2, &count));
-        ASSERT_EQ(takesUnknown ? 2u : 1u, count);
-        EXPECT_STREQ(name, names[0]);
-        if (takesUnknown) {
-            EXPECT_STREQ(L"pUnk", names[1]);
-        }
-        for (UINT i = 0; i < count; ++i)
-            SysFreeString(names[i]);
-
-        // Automation clients find the same id by name through the dispatch side.
-        LPOLESTR lookup = const_cast<LPOLESTR>(name);
-        MEMBERID found = MEMBERID_NIL;
-        EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(&lookup, 1, &found));
-        EXPECT_EQ(id, found);
-    }
-
+// What automation clients rely on: names, versions, flags and dispatch ids.
+TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
+{
     CComPtr<ITypeLib> library;
-};
-
-TEST_F(TypeLibraryTest, LibraryAttributes)
-{
-    TLIBATTR *attributes = nullptr;
-    ASSERT_EQ(S_OK, library->GetLibAttr(&attributes));
-    EXPECT_TRUE(IsEqualGUID(LIBID_OrvexShellExtensions, attributes->guid));
-    EXPECT_EQ(SYS_WIN32, attributes->syskind);
-    EXPECT_EQ(0u, attributes->lcid);
-    EXPECT_EQ(1, attributes->wMajorVerNum);
-    EXPECT_EQ(0, attributes->wMinorVerNum);
-    library->ReleaseTLibAttr(attributes);
-
+    ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_OrvexShellExtensions, 1, 0, 0, library.Receive()));
+    TLIBATTR *libAttributes = nullptr;
+    ASSERT_EQ(S_OK, library->GetLibAttr(&libAttributes));
+    EXPECT_EQ(SYS_WIN32, libAttributes->syskind);
+    EXPECT_EQ(0u, libAttributes->lcid);
+    EXPECT_EQ(1, libAttributes->wMajorVerNum);
+    EXPECT_EQ(0, libAttributes->wMinorVerNum);
+    library->ReleaseTLibAttr(libAttributes);
     BSTR name = nullptr;
     BSTR doc = nullptr;
     ASSERT_EQ(S_OK, library->GetDocumentation(-1, &name, &doc, nullptr, nullptr));
@@ -272,24 +170,104 @@ TEST_F(TypeLibraryTest, LibraryAttributes)
     EXPECT_STREQ(L"OrvexShellExtensions 1.0 Type Library", doc);
     SysFreeString(name);
     SysFreeString(doc);
-    EXPECT_EQ(6u, library->GetTypeInfoCount()) << "three coclasses and three interfaces";
-}
+    EXPECT_EQ(6u, library->GetTypeInfoCount());
 
-TEST_F(TypeLibraryTest, Coclasses)
-{
-    ExpectCoclass(CLSID_CCOrvexDeleteFile, IID_ICOrvexDeleteFile, L"COrvexDeleteFile Class", true);
-    ExpectCoclass(CLSID_CShelLinkHandler, IID_IShellinkHandler, L"ShellinkHandler Class", false);
-    ExpectCoclass(CLSID_COrvexRecycleCleaner, IID_IOrvexRecycleCleaner, L"OrvexRecycleCleaner Class", true);
-}
+    const struct
+    {
+        const GUID *guid;
+        const wchar_t *help;
+        const GUID *defaultInterface; // for a coclass
+        WORD methods;                 // for an interface
+        bool aggregatable;
+    } types[] = {
+        {&CLSID_CCOrvexDeleteFile, L"COrvexDeleteFile Class", &IID_ICOrvexDeleteFile, 0, true},
+        {&CLSID_CShelLinkHandler, L"ShellinkHandler Class", &IID_IShellinkHandler, 0, false},
+        {&CLSID_COrvexRecycleCleaner, L"OrvexRecycleCleaner Class", &IID_IOrvexRecycleCleaner, 0, true},
+        {&IID_ICOrvexDeleteFile, L"ICOrvexDeleteFile Interface", nullptr, 2, false},
+        {&IID_IShellinkHandler, L"IShellinkHandler Interface", nullptr, 0, false},
+        {&IID_IOrvexRecycleCleaner, L"IOrvexRecycleCleaner Interface", nullptr, 1, false},
+    };
+    for (const auto &type : types) {
+        SCOPED_TRACE(type.help);
+        CComPtr<ITypeInfo> info;
+        CComPtr<ITypeInfo> related;
+        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*type.guid, info.Receive()));
+        const TYPEATTR attributes = Attributes(info.Get());
+        EXPECT_EQ(type.help, HelpString(info.Get()));
+        if (type.defaultInterface) {
+            EXPECT_EQ(TKIND_COCLASS, attributes.typekind);
+            EXPECT_EQ(1, attributes.wMajorVerNum);
+            EXPECT_EQ(0, attributes.wMinorVerNum);
+            EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FCANCREATE);
+            EXPECT_EQ(type.aggregatable, (attributes.wTypeFlags & TYPEFLAG_FAGGREGATABLE) != 0);
+            INT implFlags = 0;
+            EXPECT_EQ(S_OK, info->GetImplTypeFlags(0, &implFlags));
+            EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
+            ASSERT_EQ(S_OK, Related(info.Get(), 0, related.Receive()));
+            EXPECT_TRUE(IsEqualIID(*type.defaultInterface, Attributes(related.Get()).guid));
+            continue;
+        }
+        EXPECT_EQ(TKIND_DISPATCH, attributes.typekind);
+        ASSERT_EQ(S_OK, Related(info.Get(), static_cast<UINT>(-1), related.Receive()));
+        const TYPEATTR vtable = Attributes(related.Get());
+        EXPECT_EQ(TKIND_INTERFACE, vtable.typekind);
+        EXPECT_EQ(TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION, vtable.wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION));
+        EXPECT_EQ(type.methods, vtable.cFuncs);
+        // Derived from IDispatch of the standard OLE library.
+        CComPtr<ITypeInfo> base;
+        CComPtr<ITypeLib> baseLibrary;
+        UINT index = 0;
+        ASSERT_EQ(S_OK, Related(related.Get(), 0, base.Receive()));
+        EXPECT_TRUE(IsEqualIID(IID_IDispatch, Attributes(base.Get()).guid));
+        ASSERT_EQ(S_OK, base->GetContainingTypeLib(baseLibrary.Receive(), &index));
+        ASSERT_EQ(S_OK, baseLibrary->GetLibAttr(&libAttributes));
+        EXPECT_TRUE(IsEqualGUID(IID_StdOle, libAttributes->guid));
+        baseLibrary->ReleaseTLibAttr(libAttributes);
+    }
 
-TEST_F(TypeLibraryTest, InterfacesAndDispatchIds)
-{
-    ExpectInterface(IID_ICOrvexDeleteFile, L"ICOrvexDeleteFile Interface", 2);
-    ExpectMethod(IID_ICOrvexDeleteFile, 0, L"ClearRecycle", 0x60020000, true);
-    ExpectMethod(IID_ICOrvexDeleteFile, 1, L"ClearRaw", 0x60020001, true);
-    ExpectInterface(IID_IShellinkHandler, L"IShellinkHandler Interface", 0);
-    ExpectInterface(IID_IOrvexRecycleCleaner, L"IOrvexRecycleCleaner Interface", 1);
-    ExpectMethod(IID_IOrvexRecycleCleaner, 0, L"Init", 0x60020000, false);
+    // The methods: found by name with their dispatch ids, in the slots right after IDispatch's
+    // seven, each taking one [in] IUnknown pointer named pUnk (Init none).
+    const struct
+    {
+        const IID *iid;
+        const wchar_t *name;
+        UINT slot;
+        MEMBERID id;
+        bool takesUnknown;
+    } methods[] = {
+        {&IID_ICOrvexDeleteFile, L"ClearRecycle", 0, 0x60020000, true},
+        {&IID_ICOrvexDeleteFile, L"ClearRaw", 1, 0x60020001, true},
+        {&IID_IOrvexRecycleCleaner, L"Init", 0, 0x60020000, false},
+    };
+    for (const auto &method : methods) {
+        SCOPED_TRACE(method.name);
+        CComPtr<ITypeInfo> dispatch;
+        CComPtr<ITypeInfo> vtable;
+        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*method.iid, dispatch.Receive()));
+        ASSERT_EQ(S_OK, Related(dispatch.Get(), static_cast<UINT>(-1), vtable.Receive()));
+        LPOLESTR lookup = const_cast<LPOLESTR>(method.name);
+        MEMBERID found = MEMBERID_NIL;
+        EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(&lookup, 1, &found));
+        EXPECT_EQ(method.id, found);
+
+        FUNCDESC *function = nullptr;
+        ASSERT_EQ(S_OK, vtable->GetFuncDesc(method.slot, &function));
+        EXPECT_EQ(method.id, function->memid);
+        EXPECT_EQ(static_cast<SHORT>((7 + method.slot) * sizeof(void *)), function->oVft);
+        EXPECT_EQ(VT_HRESULT, function->elemdescFunc.tdesc.vt);
+        EXPECT_EQ(method.takesUnknown ? 1 : 0, function->cParams);
+        if (method.takesUnknown && function->cParams == 1) {
+            EXPECT_EQ(VT_UNKNOWN, function->lprgelemdescParam[0].tdesc.vt);
+            EXPECT_TRUE(function->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FIN);
+            BSTR names[2] = {};
+            UINT count = 0;
+            EXPECT_EQ(S_OK, vtable->GetNames(method.id, names, 2, &count));
+            EXPECT_STREQ(L"pUnk", count == 2 ? names[1] : L"");
+            for (UINT i = 0; i < count; ++i)
+                SysFreeString(names[i]);
+        }
+        vtable->ReleaseFuncDesc(function);
+    }
 }
 
 } // namespace
