@@ -42,7 +42,7 @@ echo
 echo "== Secure Delete of S:\\main-job\\sample and S:\\main-job\\loose.txt =="
 status=0
 "$root/scripts/wine-run.sh" "$BUILD_DIR/bin/shellhost.exe" --answer ok --answer-delay 400 \
-  --capture 'T:\main-job-shots' 'S:\main-job\sample' 'S:\main-job\loose.txt' | tr -d '\r' || status=$?
+  --register --capture 'T:\main-job-shots' 'S:\main-job\sample' 'S:\main-job\loose.txt' | tr -d '\r' || status=$?
 echo
 echo "== after =="
 list_tree | tee "$out/after.txt"

@@ -199,3 +199,24 @@ TEST(ShellHost, DeletesExactlyTheSelectionOnceConfirmed)
     EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\neighbour.txt"));
 }
+
+TEST(ShellHost, RegisteredModuleIsCreatedThroughTheRegistryAndLeftAsFound)
+{
+    const char classKey[] = "CLSID\\{80090F73-8663-4824-8D83-64C6BC679538}\\InprocServer32";
+    auto registered = [&] {
+        HKEY key = nullptr;
+        const bool found = RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+        if (key)
+            RegCloseKey(key);
+        return found;
+    };
+    const bool registeredBefore = registered();
+    const std::string folder = sandbox::FreshFolder("coord_registered");
+    MakeFile(folder + "\\chosen.txt");
+
+    // No fallback with --register: a module that cannot be registered or created from the
+    // registry ends the host with a non-zero code.
+    EXPECT_EQ(0u, CHostProcess("--register --answer ok " + folder + "\\chosen.txt").ExitCode());
+    EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
+    EXPECT_EQ(registeredBefore, registered()) << "the registration is as the host found it";
+}

@@ -71,6 +71,8 @@ bool ParseHostOptions(int argc, char **argv, HostOptions &options, std::string &
             options.captureFolder = argv[++i];
         } else if (arg == "--dll" && hasValue) {
             options.modulePath = argv[++i];
+        } else if (arg == "--register") {
+            options.registerForRun = true;
         } else if (arg == "--item" && hasValue) {
             options.itemText = argv[++i];
         } else if (arg == "--verb" && hasValue) {
@@ -118,7 +120,10 @@ void PrintHostUsage()
         "  --answer ok|cancel|none  answer the module's dialogs (none: leave them to the user)\n"
         "  --answer-delay MS      wait before answering\n"
         "  --capture FOLDER       save confirm.bmp, message.bmp and progress.bmp there\n"
-        "  --dll PATH             load the module file directly instead of through the registry\n"
+        "  --dll PATH             this module file, loaded directly (with --register: registered)\n"
+        "  --register             register the module for this run (unregistered again at the end\n"
+        "                         unless it was registered before) and create the handlers through\n"
+        "                         the registry; without it an unregistered module is loaded directly\n"
         "  --item TEXT            the menu item to invoke\n"
         "  --verb VERB            invoke with a string verb instead of the item's offset\n"
         "  --menu-only            list the menu, invoke nothing\n"

@@ -14,7 +14,8 @@ struct HostOptions
     DialogAnswer answer = DialogAnswer::LeaveToUser;
     DWORD answerDelayMs = 0;
     std::string captureFolder;
-    std::string modulePath;   // load this module file directly instead of through the registry
+    std::string modulePath;   // the module file (default: OrvexSE.dll beside the host)
+    bool registerForRun = false; // register the module for this run and create through the registry
     std::string itemText;     // the menu item to invoke; the handlers' own text by default
     std::string verb;         // invoke with this string verb instead of the item's offset
     bool invoke = true;       // false: show the menu only

@@ -9,6 +9,20 @@ namespace {
 const CLSID *const kClasses[] = {&CLSID_CCOrvexDeleteFile, &CLSID_CShelLinkHandler, &CLSID_COrvexRecycleCleaner};
 
 using GetClassObjectEntry = HRESULT(WINAPI *)(REFCLSID, REFIID, void **);
+using RegistrationEntry = HRESULT(WINAPI *)();
+
+template <typename T>
+T Export(HMODULE module, const char *name)
+{
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+bool IsRegistered()
+{
+    CComPtr<IClassFactory> factory;
+    return CoGetClassObject(CLSID_CCOrvexDeleteFile, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                            factory.ReceiveVoid()) != REGDB_E_CLASSNOTREG;
+}
 
 // OrvexSE.dll beside this program.
 std::string ModuleBesideHost()
@@ -27,30 +41,50 @@ CModuleClasses::~CModuleClasses()
         if (cookie)
             CoRevokeClassObject(cookie);
     }
+    if (m_unregisterAtEnd) {
+        const RegistrationEntry unregister = Export<RegistrationEntry>(m_module, "DllUnregisterServer");
+        const HRESULT hr = unregister ? unregister() : E_NOTIMPL;
+        std::printf("shellhost: DllUnregisterServer 0x%08lX\n", hr);
+    }
     // The module stays loaded: handlers may still be on their way out, as in the shell.
 }
 
-HRESULT CModuleClasses::Prepare(const std::string &modulePath)
+HRESULT CModuleClasses::Prepare(const std::string &modulePath, bool registerForRun)
 {
-    if (!modulePath.empty())
-        return LoadAndRegister(modulePath);
-    CComPtr<IClassFactory> factory;
-    const HRESULT hr =
-        CoGetClassObject(CLSID_CCOrvexDeleteFile, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.ReceiveVoid());
-    if (hr != REGDB_E_CLASSNOTREG)
-        return hr;
-    const std::string fallback = ModuleBesideHost();
-    std::printf("shellhost: the module is not registered; loading %s\n", fallback.c_str());
-    return LoadAndRegister(fallback);
+    const std::string path = modulePath.empty() ? ModuleBesideHost() : modulePath;
+    if (registerForRun)
+        return RegisterForRun(path);
+    if (modulePath.empty() && IsRegistered())
+        return S_OK;
+    if (modulePath.empty())
+        std::printf("shellhost: the module is not registered; loading %s\n", path.c_str());
+    return LoadAndRegisterClassObjects(path);
 }
 
-HRESULT CModuleClasses::LoadAndRegister(const std::string &modulePath)
+HRESULT CModuleClasses::RegisterForRun(const std::string &modulePath)
+{
+    const bool registeredBefore = IsRegistered();
+    m_module = LoadLibraryA(modulePath.c_str());
+    if (!m_module)
+        return HRESULT_FROM_WIN32(GetLastError());
+    const RegistrationEntry registerServer = Export<RegistrationEntry>(m_module, "DllRegisterServer");
+    if (!registerServer)
+        return HRESULT_FROM_WIN32(GetLastError());
+    const HRESULT hr = registerServer();
+    std::printf("shellhost: DllRegisterServer of %s: 0x%08lX; the handlers come from the registry\n",
+                modulePath.c_str(), hr);
+    if (FAILED(hr))
+        return hr;
+    m_unregisterAtEnd = !registeredBefore;
+    return S_OK;
+}
+
+HRESULT CModuleClasses::LoadAndRegisterClassObjects(const std::string &modulePath)
 {
     m_module = LoadLibraryA(modulePath.c_str());
     if (!m_module)
         return HRESULT_FROM_WIN32(GetLastError());
-    const GetClassObjectEntry getClassObject =
-        reinterpret_cast<GetClassObjectEntry>(reinterpret_cast<void (*)()>(GetProcAddress(m_module, "DllGetClassObject")));
+    const GetClassObjectEntry getClassObject = Export<GetClassObjectEntry>(m_module, "DllGetClassObject");
     if (!getClassObject)
         return HRESULT_FROM_WIN32(GetLastError());
     for (size_t i = 0; i < sizeof(kClasses) / sizeof(kClasses[0]); ++i) {

@@ -2,9 +2,14 @@
 #include <windows.h>
 #include <string>
 
-// Makes the module's three classes creatable with CoCreateInstance in this process. A registered
-// module is used as the shell would use it; otherwise (or when a path is given) the module file
-// is loaded directly and its class objects are registered with COM for this process only.
+// Makes the module's three classes creatable with CoCreateInstance in this process, in one of
+// three ways:
+// - registered for this run: the module file's DllRegisterServer writes its classes, COM loads the
+//   module from the registry as it would for the shell, and the classes are unregistered again at
+//   the end unless they were registered before;
+// - already registered: used as it is;
+// - otherwise (or when a module path is given without registering) the module file is loaded
+//   directly and its class objects are registered with COM for this process only.
 class CModuleClasses
 {
 public:
@@ -13,11 +18,14 @@ public:
     CModuleClasses(const CModuleClasses &) = delete;
     CModuleClasses &operator=(const CModuleClasses &) = delete;
 
-    HRESULT Prepare(const std::string &modulePath);
+    // modulePath empty: the OrvexSE.dll beside this program.
+    HRESULT Prepare(const std::string &modulePath, bool registerForRun);
 
 private:
-    HRESULT LoadAndRegister(const std::string &modulePath);
+    HRESULT RegisterForRun(const std::string &modulePath);
+    HRESULT LoadAndRegisterClassObjects(const std::string &modulePath);
 
     HMODULE m_module = nullptr;
     DWORD m_cookies[3] = {};
+    bool m_unregisterAtEnd = false;
 };

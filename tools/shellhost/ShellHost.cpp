@@ -84,7 +84,7 @@ int Run(const HostOptions &options)
         return 1;
     }
     CModuleClasses classes;
-    HRESULT hr = classes.Prepare(options.modulePath);
+    HRESULT hr = classes.Prepare(options.modulePath, options.registerForRun);
     if (FAILED(hr)) {
         std::printf("shellhost: the module's classes are not available (0x%08lX)\n", hr);
         return 1;
