@@ -39,13 +39,15 @@ CVirtualBlock AllocateChunk(DWORD size)
     return CVirtualBlock(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 }
 
-ULONGLONG QueryFileLength(HANDLE file)
+// The error of a failed query, or NO_ERROR.
+DWORD QueryFileLength(HANDLE file, ULONGLONG &length)
 {
     DWORD high = 0;
     const DWORD low = GetFileSize(file, &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-        return 0;
-    return (static_cast<ULONGLONG>(high) << 32) | low;
+        return GetLastError();
+    length = (static_cast<ULONGLONG>(high) << 32) | low;
+    return NO_ERROR;
 }
 
 void RewindFile(HANDLE file)
@@ -59,7 +61,7 @@ void RewindFile(HANDLE file)
 void WriteSubPass(HANDLE file, ULONGLONG length, DWORD chunk, BYTE *buffer, bool refillWithRand,
                   CSkinProgressBar &bar, const bool &cancelled)
 {
-    for (ULONGLONG written = 0; written < length; written += chunk) {
+    for (ULONGLONG covered = 0; covered < length; covered += chunk) {
         if (cancelled)
             return;
         if (refillWithRand)
@@ -89,7 +91,10 @@ HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgr
     if (HasOtherNames(file.Get()))
         return HRESULT_FROM_WIN32(kLinkedFileError);
 
-    const ULONGLONG length = QueryFileLength(file.Get());
+    // A length that cannot be read must not pass for an empty file: that one is deleted unwritten.
+    ULONGLONG length = 0;
+    if (const DWORD error = QueryFileLength(file.Get(), length))
+        return HRESULT_FROM_WIN32(error);
     if (length == 0)
         return S_OK;
     const DWORD chunk = length < kChunkLimit ? static_cast<DWORD>(length) : kChunkLimit;
