@@ -43,30 +43,25 @@ HRESULT LoadModuleTypeLib(ITypeLib **library, char (&path)[MAX_PATH])
     return LoadTypeLib(widePath, library);
 }
 
-HRESULT RegisterModuleTypeLib()
+// Registers the library with the folder of its file as help folder, or unregisters it by the
+// identifier, version, locale and system kind it declares.
+HRESULT UpdateTypeLib(BOOL doRegister)
 {
     CComPtr<ITypeLib> library;
     char path[MAX_PATH];
     HRESULT hr = LoadModuleTypeLib(library.Receive(), path);
     if (FAILED(hr))
         return hr;
-    char directory[MAX_PATH];
-    lstrcpynA(directory, path, MAX_PATH);
-    PathRemoveFileSpecA(directory);
-    WCHAR widePath[MAX_PATH];
-    WCHAR wideDirectory[MAX_PATH];
-    if (!Widen(path, widePath) || !Widen(directory, wideDirectory))
-        return CRegistrar::LastErrorResult();
-    return RegisterTypeLib(library.Get(), widePath, wideDirectory);
-}
-
-HRESULT UnregisterModuleTypeLib()
-{
-    CComPtr<ITypeLib> library;
-    char path[MAX_PATH];
-    HRESULT hr = LoadModuleTypeLib(library.Receive(), path);
-    if (FAILED(hr))
-        return hr;
+    if (doRegister) {
+        char directory[MAX_PATH];
+        lstrcpynA(directory, path, MAX_PATH);
+        PathRemoveFileSpecA(directory);
+        WCHAR widePath[MAX_PATH];
+        WCHAR wideDirectory[MAX_PATH];
+        if (!Widen(path, widePath) || !Widen(directory, wideDirectory))
+            return CRegistrar::LastErrorResult();
+        return RegisterTypeLib(library.Get(), widePath, wideDirectory);
+    }
     TLIBATTR *attributes = nullptr;
     hr = library->GetLibAttr(&attributes);
     if (FAILED(hr))
@@ -77,20 +72,21 @@ HRESULT UnregisterModuleTypeLib()
     return hr;
 }
 
+// The classes first, then the type library; the first failure ends the run.
+HRESULT UpdateModule(BOOL doRegister)
+{
+    const HRESULT hr = UpdateClasses(doRegister);
+    return FAILED(hr) ? hr : UpdateTypeLib(doRegister);
+}
+
 } // namespace
 
 STDAPI DllRegisterServer()
 {
-    const HRESULT hr = UpdateClasses(TRUE);
-    if (FAILED(hr))
-        return hr;
-    return RegisterModuleTypeLib();
+    return UpdateModule(TRUE);
 }
 
 STDAPI DllUnregisterServer()
 {
-    const HRESULT hr = UpdateClasses(FALSE);
-    if (FAILED(hr))
-        return hr;
-    return UnregisterModuleTypeLib();
+    return UpdateModule(FALSE);
 }

@@ -49,6 +49,12 @@ protected:
     }
     static bool Exists(const std::string &key) { return KeyExists(HKEY_CURRENT_USER, Path(key)); }
 
+    // A key the script does not write, with a default value.
+    static bool Plant(const std::string &key)
+    {
+        return RegSetValueA(HKEY_CURRENT_USER, Path(key).c_str(), REG_SZ, "planted", 7) == ERROR_SUCCESS;
+    }
+
     HRESULT RegisterTree()
     {
         registrar.AddReplacement("Name", "n");
@@ -82,8 +88,8 @@ TEST_F(RegistrarTest, RegisterWritesKeysValuesAndReplacements)
 TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
 {
     ASSERT_EQ(S_OK, RegisterTree());
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Forced\\Stray").c_str(), REG_SZ, "s", 1));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Item\\Stray").c_str(), REG_SZ, "s", 1));
+    ASSERT_TRUE(Plant("Forced\\Stray"));
+    ASSERT_TRUE(Plant("Item\\Stray"));
 
     ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
     EXPECT_FALSE(Exists("Forced\\Stray")) << "a ForceRemove key is rebuilt from scratch";
@@ -94,15 +100,15 @@ TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
 TEST_F(RegistrarTest, UnregisterDeletesSubtreesButKeepsNoRemoveKeys)
 {
     ASSERT_EQ(S_OK, RegisterTree());
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Item\\Sub\\Deeper").c_str(), REG_SZ, "d", 1));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, Path("Neighbour").c_str(), REG_SZ, "n", 1));
+    ASSERT_TRUE(Plant("Item\\Sub\\Deeper"));
+    ASSERT_TRUE(Plant("Neighbour"));
 
     ASSERT_EQ(S_OK, registrar.Unregister(kTreeScript));
     EXPECT_FALSE(Exists("Item")) << "deleted with everything below it";
     EXPECT_FALSE(Exists("Forced"));
     EXPECT_TRUE(Exists("Kept")) << "NoRemove";
     EXPECT_FALSE(Exists("Kept\\Inner")) << "its own subkeys are not NoRemove";
-    EXPECT_EQ("n", Value("Neighbour")) << "keys the script does not name stay";
+    EXPECT_EQ("planted", Value("Neighbour")) << "keys the script does not name stay";
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 
     // Everything is gone now: a second run skips the missing keys.
