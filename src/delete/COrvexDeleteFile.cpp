@@ -164,6 +164,14 @@ HRESULT RunShellCommand(COrvexDeleteFile &handler, size_t count)
     return S_OK;
 }
 
+// The type information that GetIDsOfNames and Invoke work from; riid is reserved and must be null.
+HRESULT DispatchTypeInfo(REFIID riid, ITypeInfo **info)
+{
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    return LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info);
+}
+
 // A request's paths join the selection; on failure nothing of it stays to be deleted later.
 HRESULT AppendRequestPaths(PathList &paths, const PathList &requested)
 {
@@ -282,10 +290,8 @@ STDMETHODIMP COrvexDeleteFile::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
 
 STDMETHODIMP COrvexDeleteFile::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
 {
-    if (!IsEqualIID(riid, IID_NULL))
-        return DISP_E_UNKNOWNINTERFACE;
     CComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info.Receive());
+    const HRESULT hr = DispatchTypeInfo(riid, info.Receive());
     if (FAILED(hr))
         return hr;
     return info->GetIDsOfNames(names, count, ids);
@@ -294,10 +300,8 @@ STDMETHODIMP COrvexDeleteFile::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT 
 STDMETHODIMP COrvexDeleteFile::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                                       EXCEPINFO *excepInfo, UINT *argErr)
 {
-    if (!IsEqualIID(riid, IID_NULL))
-        return DISP_E_UNKNOWNINTERFACE;
     CComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info.Receive());
+    const HRESULT hr = DispatchTypeInfo(riid, info.Receive());
     if (FAILED(hr))
         return hr;
     return info->Invoke(static_cast<ICOrvexDeleteFile *>(this), id, flags, params, result, excepInfo, argErr);

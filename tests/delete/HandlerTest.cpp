@@ -89,6 +89,7 @@ TEST(HandlerInterfaces, TypeInformationComesFromTheModulesLibrary)
     EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]));
     EXPECT_EQ(kClearRecycleId, ids[0]);
     EXPECT_EQ(kClearRawId, ids[1]);
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->GetIDsOfNames(IID_IUnknown, &names[1], 1, 0, &ids[1]));
 
     CComPtr<IProvideClassInfo> classInfo = MakeHandler<IProvideClassInfo>(IID_IProvideClassInfo);
     ASSERT_TRUE(classInfo);
