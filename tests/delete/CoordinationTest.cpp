@@ -3,6 +3,7 @@
 #include <string>
 
 #include "HandlerHarness.h"
+#include "NamedMutexProbe.h"
 #include "delete/Requests.h"
 #include "support/TestSupport.h"
 
@@ -14,26 +15,7 @@ const DWORD kHostLimitMs = 60000;
 // Whether the sync mutex is owned by some thread, seen from a thread that owns nothing.
 bool SyncMutexOwnedElsewhere()
 {
-    struct Probe
-    {
-        static DWORD WINAPI Run(void *)
-        {
-            HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "Orvex2005ShellSychMutex");
-            if (!mutex)
-                return 2; // no such mutex
-            const DWORD wait = WaitForSingleObject(mutex, 0);
-            if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-                ReleaseMutex(mutex);
-            CloseHandle(mutex);
-            return wait == WAIT_TIMEOUT ? 1 : 0;
-        }
-    };
-    HANDLE thread = CreateThread(nullptr, 0, Probe::Run, nullptr, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    DWORD owned = 0;
-    GetExitCodeThread(thread, &owned);
-    CloseHandle(thread);
-    return owned == 1;
+    return WaitFromAnotherThread("Orvex2005ShellSychMutex") == WAIT_TIMEOUT;
 }
 
 // Another process of the logon: the shell host, started with the arguments. Its exit code is the
