@@ -184,6 +184,35 @@ TEST(OverwriteEngine, CancelClickedDuringTheSecondPassStopsTheWriting)
     EXPECT_NE(std::string(kChunk, '\0'), bytes.substr(zeroed, kChunk));
 }
 
+TEST(OverwriteEngine, FileBeyondFourGiBIsMeasuredInSixtyFourBits)
+{
+    const std::string path = sandbox::FreshFolder("engine_huge") + "\\huge.bin";
+    const ULONGLONG length = (1ull << 32) + 1;
+    {
+        // Sparse: only the chunk the engine writes before the cancel takes room.
+        const CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file);
+        LONG high = static_cast<LONG>(length >> 32);
+        SetFilePointer(file.Get(), static_cast<LONG>(length & 0xFFFFFFFFu), &high, FILE_BEGIN);
+        ASSERT_TRUE(SetEndOfFile(file.Get()));
+    }
+    ASSERT_EQ(length, FileLength(path));
+    EngineHarness harness(2);
+    HWND cancelButton = GetDlgItem(harness.Progress().m_hWnd, IDCANCEL);
+    WriteFileSpy spy(harness);
+    spy.OnWrite([&](size_t) { PostMessageA(cancelButton, BM_CLICK, 0, 0); });
+
+    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(path.c_str(), 2, harness.Progress()));
+
+    EXPECT_EQ(2 * 3 * length, harness.Bar().m_upper);
+    EXPECT_EQ(harness.Bar().m_upper, harness.Bar().m_pos);
+    ASSERT_GE(spy.Writes().size(), 1u);
+    EXPECT_EQ(kChunk, spy.Writes()[0].size) << "a chunk of 51,200, not of the length's low word";
+    EXPECT_LT(spy.Writes().size(), 5u);
+    EXPECT_EQ(length, FileLength(path));
+    DeleteFileA(path.c_str());
+}
+
 TEST(OverwriteEngine, LabelShowsNamesUpToFiftyCharactersWholeAndShortensLongerOnes)
 {
     const std::string folder = sandbox::FreshFolder("engine_label");
