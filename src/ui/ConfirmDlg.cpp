@@ -8,10 +8,6 @@ const int kCancelShiftFromCentre = 45;
 const int kCancelFaceBase = 8;
 const int kButtonStripFaces = 12;
 const int kOkFaces = 4;
-const int kPictureWidth = 32;
-const int kPictureHeight = 28;
-const COLORREF kBlack = RGB(0, 0, 0);
-const COLORREF kMagenta = RGB(255, 0, 255);
 } // namespace
 
 int CConfirmDlg::Show(const String &text, const String &caption)
@@ -49,9 +45,8 @@ bool CConfirmDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPara
 BOOL CConfirmDlg::OnInitDialog()
 {
     m_bConfirmed = false;
-    m_okFaces.Reset(CreateFaceList(IDB_OK_FACES, CHoverButton::kFaceWidth, CHoverButton::kFaceHeight, kOkFaces, kMagenta));
-    m_cancelFaces.Reset(CreateFaceList(IDB_BUTTON_FACES, CHoverButton::kFaceWidth, CHoverButton::kFaceHeight,
-                                       kButtonStripFaces, kMagenta));
+    m_okFaces.Reset(CreateButtonFaces(IDB_OK_FACES, kOkFaces));
+    m_cancelFaces.Reset(CreateButtonFaces(IDB_BUTTON_FACES, kButtonStripFaces));
     HWND ok = GetDlgItem(m_hWnd, IDOK);
     HWND cancel = GetDlgItem(m_hWnd, IDCANCEL);
     m_cancel.m_faces = m_cancelFaces.Get();
@@ -61,11 +56,8 @@ BOOL CConfirmDlg::OnInitDialog()
     m_ok.m_faceBase = 0;
     m_ok.SubclassOwnerDraw(ok);
 
-    m_text.SubclassWindow(GetDlgItem(m_hWnd, IDC_TEXT));
-    m_text.SetTextColor(kBlack);
-
-    m_pictureList.Reset(CreateFaceList(IDB_WARNING, kPictureWidth, kPictureHeight, 1, kBlack));
-    m_picture.AttachWithList(GetDlgItem(m_hWnd, IDC_PICTURE), m_pictureList.Get());
+    AttachTextLabel(m_text);
+    AttachWarningPicture(m_picture, m_pictureList);
 
     SetDlgItemTextA(m_hWnd, IDC_TEXT, m_message.c_str());
     const SIZE extent = MeasureOneLine(m_message);

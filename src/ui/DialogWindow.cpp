@@ -94,8 +94,12 @@ INT_PTR CDialogWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     }
     LRESULT result = 0;
-    if (!ProcessWindowMessage(message, wParam, lParam, result))
-        return FALSE;
+    try {
+        if (!ProcessWindowMessage(message, wParam, lParam, result))
+            return FALSE;
+    } catch (...) {
+        return FALSE; // nothing may unwind into the host's message loop
+    }
     if (ReturnsResultDirectly(message))
         return static_cast<INT_PTR>(result);
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);

@@ -95,7 +95,8 @@ bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_MOUSELEAVE:
         m_bTracking = false;
         m_bHover = false;
-        SetCursor(m_savedCursor);
+        if (m_savedCursor) // a leave without a hover before it has nothing to give back
+            SetCursor(m_savedCursor);
         m_savedCursor = nullptr;
         InvalidateRect(m_hWnd, nullptr, FALSE);
         result = 0;

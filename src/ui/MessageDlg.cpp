@@ -3,11 +3,8 @@
 namespace {
 const int kWidthBeyondText = 95;
 const int kTextPadding = 10;
-const COLORREF kBlack = RGB(0, 0, 0);
-const COLORREF kMagenta = RGB(255, 0, 255);
-const int kPictureWidth = 32;
-const int kPictureHeight = 28;
 const int kOkFaces = 4;
+const int kNudgeRight3 = 2;
 } // namespace
 
 int CMessageDlg::Show(const String &text, const String &caption)
@@ -37,19 +34,16 @@ bool CMessageDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPara
 
 BOOL CMessageDlg::OnInitDialog()
 {
-    m_okFaces.Reset(CreateFaceList(IDB_OK_FACES, CHoverButton::kFaceWidth, CHoverButton::kFaceHeight, kOkFaces, kMagenta));
+    m_okFaces.Reset(CreateButtonFaces(IDB_OK_FACES, kOkFaces));
     m_ok.m_faces = m_okFaces.Get();
     m_ok.m_faceBase = 0;
     HWND ok = GetDlgItem(m_hWnd, IDOK);
     m_ok.SubclassWindow(ok);
     SetWindowLongA(ok, GWL_STYLE, GetWindowLongA(ok, GWL_STYLE) | BS_OWNERDRAW);
-    CHoverButton::SizeButtonToFace(ok, 2);
+    CHoverButton::SizeButtonToFace(ok, kNudgeRight3); // centred again below
 
-    m_text.SubclassWindow(GetDlgItem(m_hWnd, IDC_TEXT));
-    m_text.SetTextColor(kBlack);
-
-    m_pictureList.Reset(CreateFaceList(IDB_WARNING, kPictureWidth, kPictureHeight, 1, kBlack));
-    m_picture.AttachWithList(GetDlgItem(m_hWnd, IDC_PICTURE), m_pictureList.Get());
+    AttachTextLabel(m_text);
+    AttachWarningPicture(m_picture, m_pictureList);
 
     SetDlgItemTextA(m_hWnd, IDC_TEXT, m_message.c_str());
     const SIZE extent = MeasureOneLine(m_message);

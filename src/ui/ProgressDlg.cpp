@@ -7,8 +7,6 @@ namespace {
 const char kTitle[] = "Deleting\\Corrupting";
 const int kButtonFaces = 12;
 const int kCancelFaceBase = 8;
-const COLORREF kMagenta = RGB(255, 0, 255);
-const COLORREF kBlack = RGB(0, 0, 0);
 const int kBlockSize = 10;
 const int kBlockGap = 2;
 const int kNudgeRight7 = 1;
@@ -72,16 +70,14 @@ BOOL CProgressDlg::OnInitDialog()
     SetTitle(kTitle);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE));
 
-    m_faces.Reset(CreateFaceList(IDB_BUTTON_FACES, CHoverButton::kFaceWidth, CHoverButton::kFaceHeight, kButtonFaces,
-                                 kMagenta));
+    m_faces.Reset(CreateButtonFaces(IDB_BUTTON_FACES, kButtonFaces));
     m_cancel.m_faces = m_faces.Get();
     m_cancel.m_faceBase = kCancelFaceBase;
     HWND cancel = GetDlgItem(m_hWnd, IDCANCEL);
     m_cancel.SubclassOwnerDraw(cancel);
 
+    AttachTextLabel(m_status);
     HWND status = GetDlgItem(m_hWnd, IDC_TEXT);
-    m_status.SubclassWindow(status);
-    m_status.SetTextColor(kBlack);
     SetWindowLongA(status, GWL_EXSTYLE, GetWindowLongA(status, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
     SetDlgItemTextA(m_hWnd, IDC_TEXT, m_initialText.c_str());
 

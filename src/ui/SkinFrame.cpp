@@ -130,6 +130,25 @@ HIMAGELIST CSkinFrame::CreateFaceList(UINT bitmapId, int cx, int cy, int count, 
     return list.Detach();
 }
 
+HIMAGELIST CSkinFrame::CreateButtonFaces(UINT bitmapId, int count)
+{
+    return CreateFaceList(bitmapId, CHoverButton::kFaceWidth, CHoverButton::kFaceHeight, count, kFaceMask);
+}
+
+void CSkinFrame::AttachWarningPicture(CImageStatic &picture, CImageList &list)
+{
+    const int width = 32;
+    const int height = 28;
+    list.Reset(CreateFaceList(IDB_WARNING, width, height, 1, kPictureMask));
+    picture.AttachWithList(GetDlgItem(m_hWnd, IDC_PICTURE), list.Get());
+}
+
+void CSkinFrame::AttachTextLabel(CSkinLabel &label)
+{
+    label.SubclassWindow(GetDlgItem(m_hWnd, IDC_TEXT));
+    label.SetTextColor(kTextColor);
+}
+
 SIZE CSkinFrame::MeasureOneLine(const String &text) const
 {
     SIZE extent = {0, 0};

@@ -5,6 +5,8 @@
 #include "common/String.h"
 #include "ui/DialogWindow.h"
 #include "ui/HoverButton.h"
+#include "ui/ImageStatic.h"
+#include "ui/SkinLabel.h"
 
 // The look every dialog of the module shares: shaped window with two rounded top corners,
 // bitmap title bar with a white bold title, grey border, orange panel with a white rounded
@@ -48,7 +50,17 @@ public:
     // Null when the bitmap cannot be loaded.
     static HIMAGELIST CreateFaceList(UINT bitmapId, int cx, int cy, int count, COLORREF maskColor);
 
+    static const COLORREF kFaceMask = RGB(255, 0, 255); // transparent in the button faces
+    static const COLORREF kPictureMask = RGB(0, 0, 0);  // transparent in the warning picture
+    static const COLORREF kTextColor = RGB(0, 0, 0);
+
 protected:
+    // A strip of 75 x 24 button faces, magenta transparent.
+    static HIMAGELIST CreateButtonFaces(UINT bitmapId, int count);
+    // The warning picture of the message and confirmation dialogs, on control 203.
+    void AttachWarningPicture(CImageStatic &picture, CImageList &list);
+    // The text label, control 202: attached and black.
+    void AttachTextLabel(CSkinLabel &label);
     // Extent of the text as one line in the dialog's font, line breaks included.
     SIZE MeasureOneLine(const String &text) const;
     // Moves a control's left edge, in dialog client coordinates, keeping its top and size.

@@ -56,8 +56,13 @@ LRESULT CSubclassedWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         return CallWindowProcA(previous, window, message, wParam, lParam);
     }
     LRESULT result = 0;
-    if (ProcessWindowMessage(message, wParam, lParam, result))
-        return result;
+    try {
+        if (ProcessWindowMessage(message, wParam, lParam, result))
+            return result;
+    } catch (...) {
+        // Nothing may unwind into the host's message loop; the control's own procedure
+        // answers instead.
+    }
     return DefaultProc(message, wParam, lParam);
 }
 
