@@ -24,6 +24,9 @@ struct Snapshot
     bool inTopMiddle = false;
     bool inBottomLeft = false;
     bool inBottomRight = false;
+    char windowText[64] = {};
+    bool hasBigIcon = false;
+    bool hasSmallIcon = false;
 };
 
 // Takes the dialog's geometry from the helper thread, then presses OK.
@@ -31,6 +34,9 @@ std::function<void(HWND)> Measure(Snapshot &snap, const char *text)
 {
     return [&snap, text](HWND dialog) {
         GetWindowRect(dialog, &snap.window);
+        GetWindowTextA(dialog, snap.windowText, sizeof(snap.windowText));
+        snap.hasBigIcon = SendMessageA(dialog, WM_GETICON, ICON_BIG, 0) != 0;
+        snap.hasSmallIcon = SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0) != 0;
         snap.ok = ChildRect(GetDlgItem(dialog, IDOK));
         if (HWND cancel = GetDlgItem(dialog, IDCANCEL))
             snap.cancel = ChildRect(cancel);
@@ -91,6 +97,29 @@ TEST(MessageDlgLayout, WindowShapeRoundsOnlyTheTopCorners)
     EXPECT_TRUE(snap.inBottomRight);
 }
 
+TEST(MessageDlgLayout, CaptionBecomesTheWindowTextUnlessEmpty)
+{
+    Snapshot named;
+    {
+        DialogDriver driver(Measure(named, "x"));
+        CMessageDlg dialog;
+        dialog.Show("x", kCaption);
+        ASSERT_TRUE(driver.Finish());
+    }
+    EXPECT_STREQ(kCaption, named.windowText);
+    EXPECT_TRUE(named.hasBigIcon);
+    EXPECT_TRUE(named.hasSmallIcon);
+
+    Snapshot unnamed;
+    {
+        DialogDriver driver(Measure(unnamed, "x"));
+        CMessageDlg dialog;
+        dialog.Show("x", "");
+        ASSERT_TRUE(driver.Finish());
+    }
+    EXPECT_STREQ("", unnamed.windowText);
+}
+
 TEST(ConfirmDlgLayout, ButtonsSitAroundTheCentre)
 {
     const char text[] = "Delete the selected items?";
@@ -107,6 +136,7 @@ TEST(ConfirmDlgLayout, ButtonsSitAroundTheCentre)
     EXPECT_EQ(snap.ok.top, snap.cancel.top);
     EXPECT_EQ(snap.extent.cx + 25, Width(snap.text));
     EXPECT_EQ(snap.extent.cy + 50, Height(snap.text));
+    EXPECT_STREQ("", snap.windowText) << "the caption is only painted";
 }
 
 TEST(DialogPlacement, CentresOnAVisibleOwner)

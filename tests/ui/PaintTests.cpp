@@ -179,6 +179,27 @@ TEST_F(ProgressPaint, StatusTextIsPaintedAndReplacesTheOldText)
     EXPECT_NEAR(TextWidth(label, "Corrupting file: b"), second.right, 3);
 }
 
+TEST_F(ProgressPaint, DisabledLabelIsEngravedInGreyText)
+{
+    HWND label = m_dialog.m_status.m_hWnd;
+    EnableWindow(label, FALSE);
+    m_dialog.SetStatusText("Corrupting file: disabled.bin");
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    RECT client;
+    GetClientRect(label, &client);
+    int greyPixels = 0;
+    int blackPixels = 0;
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) {
+            const COLORREF c = PixelAt(label, x, y);
+            greyPixels += c == grey ? 1 : 0;
+            blackPixels += c == RGB(0, 0, 0) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(greyPixels, 20);
+    EXPECT_EQ(0, blackPixels) << "the black text colour is for enabled labels only";
+}
+
 TEST(ProgressCancel, CancelButtonRaisesTheFlagAndEndsTheDialog)
 {
     CProgressDlg dialog;
