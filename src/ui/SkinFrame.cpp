@@ -72,15 +72,11 @@ BOOL CSkinFrame::InitSkin()
     const int h = window.bottom - window.top;
 
     // Only the two top corners are rounded: a rounded rectangle joined with a square lower part.
-    HRGN shape = CreateRoundRectRgn(0, 0, w + 1, h, kCornerEllipse, kCornerEllipse);
+    CRegion shape(CreateRoundRectRgn(0, 0, w + 1, h, kCornerEllipse, kCornerEllipse));
     CRegion square(CreateRectRgn(0, kSquareFromRow, w, h));
-    if (shape && square) {
-        CombineRgn(shape, shape, square.Get(), RGN_OR);
-        if (!SetWindowRgn(m_hWnd, shape, FALSE))
-            DeleteObject(shape);
-    } else if (shape) {
-        DeleteObject(shape);
-    }
+    if (shape && square && CombineRgn(shape.Get(), shape.Get(), square.Get(), RGN_OR) != ERROR &&
+        SetWindowRgn(m_hWnd, shape.Get(), FALSE))
+        shape.Detach(); // the window owns it now
 
     m_closeFaces.Reset(
         CreateFaceList(IDB_CAPTION_BUTTONS, kCloseButtonSize, kCloseButtonSize, kCaptionButtonFaces, CLR_NONE));
