@@ -68,5 +68,12 @@ orvex_prefix_ready() {
     wineserver -w || true
   fi
   orvex_prefix_lockdown
+  orvex_prefix_check || return 1
+  # Xvfb has no window manager, and Wine waits 2 s for one every time a managed top-level
+  # window is hidden: every dialog would pay it. Unmanaged windows look the same here.
+  if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
   orvex_prefix_check
 }
