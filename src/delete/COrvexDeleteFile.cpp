@@ -1,5 +1,6 @@
 #include "delete/COrvexDeleteFile.h"
 #include "common/ComPtr.h"
+#include "common/QueryTable.h"
 #include "common/Exceptions.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
@@ -164,14 +165,6 @@ HRESULT RunShellCommand(COrvexDeleteFile &handler, size_t count)
     return S_OK;
 }
 
-// The type information that GetIDsOfNames and Invoke work from; riid is reserved and must be null.
-HRESULT DispatchTypeInfo(REFIID riid, ITypeInfo **info)
-{
-    if (!IsEqualIID(riid, IID_NULL))
-        return DISP_E_UNKNOWNINTERFACE;
-    return LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info);
-}
-
 // A request's paths join the selection; on failure nothing of it stays to be deleted later.
 HRESULT AppendRequestPaths(PathList &paths, const PathList &requested)
 {
@@ -254,7 +247,7 @@ STDMETHODIMP COrvexDeleteFile::QueryInterface(REFIID riid, void **ppv)
         QITABENT(COrvexDeleteFile, IProvideClassInfo),
         {nullptr, 0},
     };
-    return QISearch(this, interfaces, riid, ppv);
+    return QueryFromTable(this, interfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) COrvexDeleteFile::AddRef()
@@ -290,21 +283,14 @@ STDMETHODIMP COrvexDeleteFile::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
 
 STDMETHODIMP COrvexDeleteFile::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
 {
-    CComPtr<ITypeInfo> info;
-    const HRESULT hr = DispatchTypeInfo(riid, info.Receive());
-    if (FAILED(hr))
-        return hr;
-    return info->GetIDsOfNames(names, count, ids);
+    return DispatchGetIDsOfNames(IID_ICOrvexDeleteFile, riid, names, count, ids);
 }
 
 STDMETHODIMP COrvexDeleteFile::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
                                       EXCEPINFO *excepInfo, UINT *argErr)
 {
-    CComPtr<ITypeInfo> info;
-    const HRESULT hr = DispatchTypeInfo(riid, info.Receive());
-    if (FAILED(hr))
-        return hr;
-    return info->Invoke(static_cast<ICOrvexDeleteFile *>(this), id, flags, params, result, excepInfo, argErr);
+    return DispatchInvoke(IID_ICOrvexDeleteFile, static_cast<ICOrvexDeleteFile *>(this), id, riid, flags, params,
+                          result, excepInfo, argErr);
 }
 
 STDMETHODIMP COrvexDeleteFile::GetClassInfo(ITypeInfo **info)

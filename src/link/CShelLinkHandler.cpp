@@ -1,5 +1,6 @@
 #include "link/CShelLinkHandler.h"
 #include "common/ComPtr.h"
+#include "common/QueryTable.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
 #include "module/TypeInfo.h"
@@ -96,7 +97,7 @@ STDMETHODIMP CShelLinkHandler::CInnerUnknown::QueryInterface(REFIID riid, void *
         QITABENT(CShelLinkHandler, IProvideClassInfo),
         {},
     };
-    return QISearch(m_owner, interfaces, riid, ppv);
+    return QueryFromTable(m_owner, interfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CShelLinkHandler::CInnerUnknown::AddRef()

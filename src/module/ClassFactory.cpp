@@ -1,4 +1,5 @@
 #include "module/ClassFactory.h"
+#include "common/QueryTable.h"
 #include "module/Module.h"
 
 #include <new>
@@ -33,7 +34,7 @@ STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void **ppv)
         QITABENT(CClassFactory, IClassFactory),
         {nullptr, 0},
     };
-    return QISearch(this, interfaces, riid, ppv);
+    return QueryFromTable(this, interfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CClassFactory::AddRef()

@@ -19,3 +19,42 @@ HRESULT LoadModuleTypeInfo(REFGUID guid, ITypeInfo **info)
         return hr;
     return library->GetTypeInfoOfGuid(guid, info);
 }
+
+// A dual interface's own entry describes its dispatch side; ITypeInfo::Invoke needs the
+// vtable side, which the dispatch entry refers to as implemented type -1.
+static HRESULT LoadVtableTypeInfo(REFGUID iid, ITypeInfo **info)
+{
+    CComPtr<ITypeInfo> dispatchInfo;
+    const HRESULT hr = LoadModuleTypeInfo(iid, dispatchInfo.Receive());
+    if (FAILED(hr))
+        return hr;
+    HREFTYPE vtableRef = 0;
+    if (SUCCEEDED(dispatchInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableRef)) &&
+        SUCCEEDED(dispatchInfo->GetRefTypeInfo(vtableRef, info)))
+        return S_OK;
+    *info = dispatchInfo.Detach();
+    return S_OK;
+}
+
+HRESULT DispatchGetIDsOfNames(REFGUID iid, REFIID riid, LPOLESTR *names, UINT count, DISPID *ids)
+{
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    CComPtr<ITypeInfo> info;
+    const HRESULT hr = LoadVtableTypeInfo(iid, info.Receive());
+    if (FAILED(hr))
+        return hr;
+    return info->GetIDsOfNames(names, count, ids);
+}
+
+HRESULT DispatchInvoke(REFGUID iid, void *face, DISPID id, REFIID riid, WORD flags, DISPPARAMS *params,
+                       VARIANT *result, EXCEPINFO *excepInfo, UINT *argErr)
+{
+    if (!IsEqualIID(riid, IID_NULL))
+        return DISP_E_UNKNOWNINTERFACE;
+    CComPtr<ITypeInfo> info;
+    const HRESULT hr = LoadVtableTypeInfo(iid, info.Receive());
+    if (FAILED(hr))
+        return hr;
+    return info->Invoke(face, id, flags, params, result, excepInfo, argErr);
+}

@@ -1,5 +1,6 @@
 #include "recycle/COrvexRecycleCleaner.h"
 #include "common/ComPtr.h"
+#include "common/QueryTable.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
 #include "module/TypeInfo.h"
@@ -116,7 +117,7 @@ STDMETHODIMP COrvexRecycleCleaner::QueryInterface(REFIID riid, void **ppv)
         QITABENT(COrvexRecycleCleaner, IProvideClassInfo),
         {},
     };
-    return QISearch(this, interfaces, riid, ppv);
+    return QueryFromTable(this, interfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) COrvexRecycleCleaner::AddRef()
@@ -130,22 +131,6 @@ STDMETHODIMP_(ULONG) COrvexRecycleCleaner::Release()
     if (count == 0)
         delete this;
     return count;
-}
-
-// IDispatch through the type information of IOrvexRecycleCleaner. The interface is dual: its
-// dispatch description is swapped for the vtable one so that Invoke calls Init directly.
-static HRESULT LoadCleanerTypeInfo(ITypeInfo **info)
-{
-    CComPtr<ITypeInfo> dispatchInfo;
-    HRESULT hr = LoadModuleTypeInfo(IID_IOrvexRecycleCleaner, dispatchInfo.Receive());
-    if (FAILED(hr))
-        return hr;
-    HREFTYPE vtableRef = 0;
-    if (SUCCEEDED(dispatchInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableRef)) &&
-        SUCCEEDED(dispatchInfo->GetRefTypeInfo(vtableRef, info)))
-        return S_OK;
-    *info = dispatchInfo.Detach();
-    return S_OK;
 }
 
 STDMETHODIMP COrvexRecycleCleaner::GetTypeInfoCount(UINT *count)
@@ -168,25 +153,15 @@ STDMETHODIMP COrvexRecycleCleaner::GetTypeInfo(UINT index, LCID, ITypeInfo **inf
 
 STDMETHODIMP COrvexRecycleCleaner::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
 {
-    if (!IsEqualIID(riid, IID_NULL))
-        return DISP_E_UNKNOWNINTERFACE;
-    CComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadCleanerTypeInfo(info.Receive());
-    if (FAILED(hr))
-        return hr;
-    return info->GetIDsOfNames(names, count, ids);
+    return DispatchGetIDsOfNames(IID_IOrvexRecycleCleaner, riid, names, count, ids);
 }
 
+// Invoke of the dispatch id of Init calls Init on this object.
 STDMETHODIMP COrvexRecycleCleaner::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS *params,
                                           VARIANT *result, EXCEPINFO *excepInfo, UINT *argErr)
 {
-    if (!IsEqualIID(riid, IID_NULL))
-        return DISP_E_UNKNOWNINTERFACE;
-    CComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadCleanerTypeInfo(info.Receive());
-    if (FAILED(hr))
-        return hr;
-    return info->Invoke(static_cast<IOrvexRecycleCleaner *>(this), id, flags, params, result, excepInfo, argErr);
+    return DispatchInvoke(IID_IOrvexRecycleCleaner, static_cast<IOrvexRecycleCleaner *>(this), id, riid, flags,
+                          params, result, excepInfo, argErr);
 }
 
 STDMETHODIMP COrvexRecycleCleaner::GetClassInfo(ITypeInfo **info)

@@ -1,4 +1,5 @@
 #include "DropDataObject.h"
+#include "common/QueryTable.h"
 
 #include <cstring>
 #include <new>
@@ -29,7 +30,7 @@ STDMETHODIMP CDropDataObject::QueryInterface(REFIID riid, void **ppv)
         QITABENT(CDropDataObject, IDataObject),
         {nullptr, 0},
     };
-    return QISearch(this, interfaces, riid, ppv);
+    return QueryFromTable(this, interfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CDropDataObject::AddRef()
