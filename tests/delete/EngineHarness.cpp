@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <cstring>
 
+#include "support/ImportTable.h"
 #include "support/TestSupport.h"
 
 EngineHarness::EngineHarness(UINT passCount) : m_handler(new COrvexDeleteFile)
@@ -31,35 +32,9 @@ namespace {
 
 WriteFileSpy *g_activeSpy = nullptr;
 
-// The import table slot of kernel32's WriteFile in this program.
 void **WriteFileSlot()
 {
-    BYTE *base = reinterpret_cast<BYTE *>(GetModuleHandleA(nullptr));
-    auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
-    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto *imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress); imp->Name; ++imp) {
-        if (_stricmp(reinterpret_cast<char *>(base + imp->Name), "kernel32.dll") != 0)
-            continue;
-        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + imp->OriginalFirstThunk);
-        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + imp->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char *>(byName->Name), "WriteFile") == 0)
-                return reinterpret_cast<void **>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-void ReplaceSlot(void **slot, void *value)
-{
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof(*slot), protection, &protection);
+    return ImportSlot("kernel32.dll", "WriteFile");
 }
 
 } // namespace
@@ -73,13 +48,13 @@ WriteFileSpy::WriteFileSpy(EngineHarness &harness) : m_harness(harness), m_origi
     }
     m_original = *slot;
     g_activeSpy = this;
-    ReplaceSlot(slot, reinterpret_cast<void *>(&WriteFileSpy::Hook));
+    ReplaceImport(slot, reinterpret_cast<void *>(&WriteFileSpy::Hook));
 }
 
 WriteFileSpy::~WriteFileSpy()
 {
     if (void **slot = WriteFileSlot(); slot && m_original)
-        ReplaceSlot(slot, m_original);
+        ReplaceImport(slot, m_original);
     g_activeSpy = nullptr;
 }
 

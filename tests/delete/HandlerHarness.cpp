@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "support/ImportTable.h"
 #include "support/TestSupport.h"
 
 HRESULT CRecordingHandler::DeletePath(const String &path, CProgressDlg &dialog)
@@ -85,38 +86,6 @@ void *__cdecl FailingMalloc(size_t size)
     return g_originalMalloc(size);
 }
 
-// The import-table slot through which this program calls function of dll.
-void **ImportSlot(const char *dll, const char *function)
-{
-    BYTE *base = reinterpret_cast<BYTE *>(GetModuleHandleA(nullptr));
-    auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
-    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY &directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto *entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + directory.VirtualAddress); entry->Name;
-         ++entry) {
-        if (_stricmp(reinterpret_cast<char *>(base + entry->Name), dll) != 0)
-            continue;
-        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->OriginalFirstThunk);
-        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<char *>(byName->Name), function) == 0)
-                return reinterpret_cast<void **>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-void WriteSlot(void **slot, void *value)
-{
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof(*slot), protection, &protection);
-}
-
 std::vector<CEmptyBinSpy::Call> g_emptyBinCalls;
 
 HRESULT WINAPI RecordEmptyBin(HWND, LPCSTR root, DWORD flags)
@@ -132,9 +101,7 @@ void *HookSlot(void **slot, void *replacement, const char *function)
         ADD_FAILURE() << function << " is not in the program's import table";
         return nullptr;
     }
-    void *original = *slot;
-    WriteSlot(slot, replacement);
-    return original;
+    return ReplaceImport(slot, replacement);
 }
 
 } // namespace
@@ -148,7 +115,7 @@ CEmptyBinSpy::CEmptyBinSpy() : m_slot(ImportSlot("shell32.dll", "SHEmptyRecycleB
 CEmptyBinSpy::~CEmptyBinSpy()
 {
     if (m_original)
-        WriteSlot(m_slot, m_original);
+        ReplaceImport(m_slot, m_original);
 }
 
 const std::vector<CEmptyBinSpy::Call> &CEmptyBinSpy::Calls() const
@@ -167,7 +134,7 @@ CFailingMalloc::CFailingMalloc(size_t allowedCalls) : m_slot(ImportSlot("msvcrt.
 CFailingMalloc::~CFailingMalloc()
 {
     if (m_original)
-        WriteSlot(m_slot, m_original);
+        ReplaceImport(m_slot, m_original);
 }
 
 bool CFailingMalloc::Refused()
