@@ -29,11 +29,11 @@ int main(int argc, char **argv)
     const DWORD seconds = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 30;
     if (std::strcmp(which, "message") == 0) {
         CMessageDlg dialog;
-        return dialog.Show("Unable to overwrite file: S:\\Reports\\budget-2005.xls", g_productTitle);
+        return dialog.Show("Unable to corrupt file budget-2005.xls", g_productTitle);
     }
     if (std::strcmp(which, "confirm") == 0) {
         CConfirmDlg dialog;
-        return dialog.Show("Securely delete the 3 selected items?\nThey cannot be recovered.",
+        return dialog.Show("Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?",
                            g_productTitle);
     }
     CProgressDlg dialog;
