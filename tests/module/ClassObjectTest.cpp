@@ -13,58 +13,52 @@ using CanUnloadNowEntry = HRESULT(WINAPI *)();
 
 const CLSID *const kClasses[] = {&CLSID_CCOrvexDeleteFile, &CLSID_CShelLinkHandler, &CLSID_COrvexRecycleCleaner};
 
-template <typename T>
-T Export(HMODULE module, const char *name)
+// The module file itself with its two entry points, loaded as the shell loads it.
+struct ModuleEntries
 {
-    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
+    template <typename T>
+    T Export(const char *name) { return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))); }
 
-// The module file itself, loaded as the shell loads it; its state lives for the whole program,
-// so every case gives back what it takes.
+    HMODULE module = LoadLibraryA("b:\\OrvexSE.dll");
+    GetClassObjectEntry getClassObject = Export<GetClassObjectEntry>("DllGetClassObject");
+    CanUnloadNowEntry canUnloadNow = Export<CanUnloadNowEntry>("DllCanUnloadNow");
+};
+
+// Loaded at the first case that asks and kept for the whole program, so every case gives back
+// what it takes.
 class ModuleFile : public testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_module = LoadLibraryA("b:\\OrvexSE.dll");
-        ASSERT_NE(nullptr, s_module) << "error " << GetLastError();
-        s_getClassObject = Export<GetClassObjectEntry>(s_module, "DllGetClassObject");
-        s_canUnloadNow = Export<CanUnloadNowEntry>(s_module, "DllCanUnloadNow");
-    }
     void SetUp() override
     {
-        ASSERT_NE(nullptr, s_getClassObject);
-        ASSERT_NE(nullptr, s_canUnloadNow);
-        ASSERT_EQ(S_OK, s_canUnloadNow()) << "an earlier case left the module locked";
+        ASSERT_TRUE(Entries().getClassObject && Entries().canUnloadNow) << "error " << GetLastError();
+        ASSERT_EQ(S_OK, CanUnloadNow()) << "an earlier case left the module locked";
     }
-
+    static ModuleEntries &Entries()
+    {
+        static ModuleEntries entries;
+        return entries;
+    }
+    static HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void **object)
+    {
+        return Entries().getClassObject(clsid, iid, object);
+    }
+    static HRESULT CanUnloadNow() { return Entries().canUnloadNow(); }
     static CComPtr<IClassFactory> Factory(REFCLSID clsid)
     {
         CComPtr<IClassFactory> factory;
-        EXPECT_EQ(S_OK, s_getClassObject(clsid, IID_IClassFactory, factory.ReceiveVoid()));
+        EXPECT_EQ(S_OK, GetClassObject(clsid, IID_IClassFactory, factory.ReceiveVoid()));
         return factory;
     }
-
-    static HMODULE s_module;
-    static GetClassObjectEntry s_getClassObject;
-    static CanUnloadNowEntry s_canUnloadNow;
 };
 
-HMODULE ModuleFile::s_module = nullptr;
-GetClassObjectEntry ModuleFile::s_getClassObject = nullptr;
-CanUnloadNowEntry ModuleFile::s_canUnloadNow = nullptr;
-
 // An outer object for aggregation attempts: it is never called by a class that refuses it.
-class COuterObject : public IUnknown
+struct COuterObject : IUnknown
 {
-public:
     STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
     {
         *ppv = IsEqualIID(riid, IID_IUnknown) ? this : nullptr;
-        if (!*ppv)
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_refCount; }
     STDMETHODIMP_(ULONG) Release() override { return --m_refCount; }
@@ -73,26 +67,24 @@ public:
 
 } // namespace
 
-// Runs before the module is kept loaded for the other cases: a real unload, with the cached
-// class objects released by the module's own end, and a fresh start after it.
+// Runs before the module is kept loaded: a real unload, with the cached class objects released
+// by the module's own end, and a fresh start after it.
 TEST(ModuleUnload, UnloadsCleanlyOnceNothingIsHeldAndStartsAfresh)
 {
     ASSERT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module is loaded already";
     for (int round = 0; round < 2; ++round) {
-        HMODULE module = LoadLibraryA("b:\\OrvexSE.dll");
-        ASSERT_NE(nullptr, module) << "error " << GetLastError();
-        auto getClassObject = Export<GetClassObjectEntry>(module, "DllGetClassObject");
-        auto canUnloadNow = Export<CanUnloadNowEntry>(module, "DllCanUnloadNow");
-        ASSERT_TRUE(getClassObject && canUnloadNow);
-        EXPECT_EQ(S_OK, canUnloadNow()) << "round " << round << " starts with no locks";
+        SCOPED_TRACE(round);
+        ModuleEntries entries;
+        ASSERT_TRUE(entries.getClassObject && entries.canUnloadNow) << "error " << GetLastError();
+        EXPECT_EQ(S_OK, entries.canUnloadNow()) << "no locks at the start";
         for (const CLSID *clsid : kClasses) {
             CComPtr<IClassFactory> factory;
-            ASSERT_EQ(S_OK, getClassObject(*clsid, IID_IClassFactory, factory.ReceiveVoid()));
+            ASSERT_EQ(S_OK, entries.getClassObject(*clsid, IID_IClassFactory, factory.ReceiveVoid()));
             CComPtr<IUnknown> instance;
             EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, instance.ReceiveVoid()));
         }
-        EXPECT_EQ(S_OK, canUnloadNow()) << "the cached class objects alone do not hold the module";
-        EXPECT_TRUE(FreeLibrary(module));
+        EXPECT_EQ(S_OK, entries.canUnloadNow()) << "the cached class objects alone do not hold the module";
+        EXPECT_TRUE(FreeLibrary(entries.module));
         EXPECT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module really went";
     }
 }
@@ -101,11 +93,10 @@ TEST_F(ModuleFile, SameClassObjectEveryTime)
 {
     for (const CLSID *clsid : kClasses) {
         CComPtr<IClassFactory> first = Factory(*clsid);
-        CComPtr<IClassFactory> second = Factory(*clsid);
         CComPtr<IUnknown> unknown;
-        EXPECT_EQ(S_OK, s_getClassObject(*clsid, IID_IUnknown, unknown.ReceiveVoid()));
+        EXPECT_EQ(S_OK, GetClassObject(*clsid, IID_IUnknown, unknown.ReceiveVoid()));
         ASSERT_TRUE(first);
-        EXPECT_EQ(first.Get(), second.Get());
+        EXPECT_EQ(first.Get(), Factory(*clsid).Get());
         EXPECT_EQ(static_cast<IUnknown *>(first.Get()), unknown.Get());
     }
     EXPECT_NE(Factory(CLSID_CCOrvexDeleteFile).Get(), Factory(CLSID_COrvexRecycleCleaner).Get());
@@ -114,14 +105,14 @@ TEST_F(ModuleFile, SameClassObjectEveryTime)
 TEST_F(ModuleFile, UnknownClassesAndBadArguments)
 {
     void *object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, s_getClassObject(IID_ICOrvexDeleteFile, IID_IClassFactory, &object));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, GetClassObject(IID_ICOrvexDeleteFile, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
     object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, s_getClassObject(LIBID_OrvexShellExtensions, IID_IUnknown, &object));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, GetClassObject(LIBID_OrvexShellExtensions, IID_IUnknown, &object));
     EXPECT_EQ(nullptr, object);
-    EXPECT_EQ(E_POINTER, s_getClassObject(CLSID_CCOrvexDeleteFile, IID_IClassFactory, nullptr));
+    EXPECT_EQ(E_POINTER, GetClassObject(CLSID_CCOrvexDeleteFile, IID_IClassFactory, nullptr));
     object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(E_NOINTERFACE, s_getClassObject(CLSID_CCOrvexDeleteFile, IID_IContextMenu, &object));
+    EXPECT_EQ(E_NOINTERFACE, GetClassObject(CLSID_CCOrvexDeleteFile, IID_IContextMenu, &object));
     EXPECT_EQ(nullptr, object);
 
     CComPtr<IClassFactory> factory = Factory(CLSID_CCOrvexDeleteFile);
@@ -134,44 +125,33 @@ TEST_F(ModuleFile, UnknownClassesAndBadArguments)
 TEST_F(ModuleFile, CanUnloadNowFollowsInstancesClassObjectsAndLocks)
 {
     CComPtr<IClassFactory> factory = Factory(CLSID_CCOrvexDeleteFile);
-    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "a client holds a class object";
+    EXPECT_EQ(S_FALSE, CanUnloadNow()) << "a client holds a class object";
     CComPtr<IContextMenu> first, second;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IContextMenu, first.ReceiveVoid()));
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IContextMenu, second.ReceiveVoid()));
     factory.Reset();
-    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "two instances live";
+    EXPECT_EQ(S_FALSE, CanUnloadNow()) << "two instances live";
     first.Reset();
-    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "one instance lives";
+    EXPECT_EQ(S_FALSE, CanUnloadNow()) << "one instance lives";
     second.Reset();
-    EXPECT_EQ(S_OK, s_canUnloadNow());
+    EXPECT_EQ(S_OK, CanUnloadNow());
 
-    factory = Factory(CLSID_CShelLinkHandler);
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
-    factory.Reset();
-    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "locked twice";
-    factory = Factory(CLSID_CShelLinkHandler);
-    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
-    factory.Reset();
-    EXPECT_EQ(S_FALSE, s_canUnloadNow()) << "still locked once";
-    factory = Factory(CLSID_CShelLinkHandler);
-    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
-    factory.Reset();
-    EXPECT_EQ(S_OK, s_canUnloadNow());
+    // Locks taken and given back through a class object that is released in between.
+    const struct { BOOL lock; HRESULT canUnload; } steps[] = {{TRUE, S_FALSE}, {TRUE, S_FALSE}, {FALSE, S_FALSE}, {FALSE, S_OK}};
+    for (const auto &step : steps) {
+        EXPECT_EQ(S_OK, Factory(CLSID_CShelLinkHandler)->LockServer(step.lock));
+        EXPECT_EQ(step.canUnload, CanUnloadNow());
+    }
 }
 
 TEST_F(ModuleFile, AggregationMatrix)
 {
-    struct Expectation
-    {
-        const CLSID *clsid;
-        HRESULT withUnknown;
-    } const rows[] = {
+    const struct { const CLSID *clsid; HRESULT withUnknown; } rows[] = {
         {&CLSID_CCOrvexDeleteFile, CLASS_E_NOAGGREGATION},
         {&CLSID_CShelLinkHandler, S_OK},
         {&CLSID_COrvexRecycleCleaner, CLASS_E_NOAGGREGATION},
     };
-    for (const Expectation &row : rows) {
+    for (const auto &row : rows) {
         COuterObject outer;
         CComPtr<IClassFactory> factory = Factory(*row.clsid);
         ASSERT_TRUE(factory);
@@ -186,11 +166,12 @@ TEST_F(ModuleFile, AggregationMatrix)
             ASSERT_NE(nullptr, inner);
             EXPECT_NE(static_cast<IUnknown *>(&outer), inner) << "the inner object's own IUnknown";
             // Its other interfaces answer for the outer object.
-            CComPtr<IUnknown> delegated;
-            if (SUCCEEDED(inner->QueryInterface(IID_IShellExtInit, delegated.ReceiveVoid()))) {
+            IUnknown *delegated = nullptr;
+            if (SUCCEEDED(inner->QueryInterface(IID_IShellExtInit, reinterpret_cast<void **>(&delegated)))) {
                 CComPtr<IUnknown> identity;
                 EXPECT_EQ(S_OK, delegated->QueryInterface(IID_IUnknown, identity.ReceiveVoid()));
                 EXPECT_EQ(static_cast<IUnknown *>(&outer), identity.Get());
+                delegated->Release();
             }
             inner->Release();
         } else {
@@ -205,7 +186,7 @@ TEST_F(ModuleFile, CoCreateInstanceReachesTheHandlerThroughTheClassObject)
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     {
         CComPtr<IUnknown> classObject;
-        ASSERT_EQ(S_OK, s_getClassObject(CLSID_CCOrvexDeleteFile, IID_IUnknown, classObject.ReceiveVoid()));
+        ASSERT_EQ(S_OK, GetClassObject(CLSID_CCOrvexDeleteFile, IID_IUnknown, classObject.ReceiveVoid()));
         DWORD cookie = 0;
         ASSERT_EQ(S_OK, CoRegisterClassObject(CLSID_CCOrvexDeleteFile, classObject.Get(), CLSCTX_INPROC_SERVER,
                                               REGCLS_MULTIPLEUSE, &cookie));

@@ -10,15 +10,13 @@ using namespace registration;
 
 namespace {
 
-struct ExpectedClass
+const struct ExpectedClass
 {
     const CLSID *clsid;
     const char *progId;
     const char *versionIndependentProgId;
     const char *friendlyName;
-};
-
-const ExpectedClass kClasses[] = {
+} kClasses[] = {
     {&CLSID_CCOrvexDeleteFile, "OrvexShellExtensions.COrvexDeleteFile.1", "OrvexShellExtensions.COrvexDeleteFile",
      "CCOrvexDeleteFile Object"},
     {&CLSID_CShelLinkHandler, "OrvexShellExtensions.ShellinkHandler.1", "OrvexShellExtensions.ShellinkHandler",
@@ -27,20 +25,12 @@ const ExpectedClass kClasses[] = {
      "COrvexRecycleCleaner Object"},
 };
 
-std::string ClassKey(const ExpectedClass &entry)
-{
-    return "CLSID\\" + GuidText(*entry.clsid);
-}
-
-std::string Read(const std::string &path, const std::string &name = "", bool *found = nullptr)
+std::string ClassKey(const ExpectedClass &entry) { return "CLSID\\" + GuidText(*entry.clsid); }
+std::string Read(const std::string &path, const char *name = "", bool *found = nullptr)
 {
     return ReadString(HKEY_CLASSES_ROOT, path, name, found);
 }
-
-bool SamePath(const std::string &a, const std::string &b)
-{
-    return lstrcmpiA(a.c_str(), b.c_str()) == 0;
-}
+bool IsModulePath(const std::string &path) { return lstrcmpiA("b:\\OrvexSE.dll", path.c_str()) == 0; }
 
 // Every test registers through the system's regsvr32 and leaves the module unregistered.
 class RegisterServerTest : public ::testing::Test
@@ -55,11 +45,10 @@ TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
     const std::string libId = GuidText(LIBID_OrvexShellExtensions);
     for (const ExpectedClass &entry : kClasses) {
         SCOPED_TRACE(entry.friendlyName);
-        const std::string clsid = GuidText(*entry.clsid);
-        EXPECT_EQ(entry.friendlyName, Read(entry.progId));
-        EXPECT_EQ(clsid, Read(std::string(entry.progId) + "\\CLSID"));
-        EXPECT_EQ(entry.friendlyName, Read(entry.versionIndependentProgId));
-        EXPECT_EQ(clsid, Read(std::string(entry.versionIndependentProgId) + "\\CLSID"));
+        for (const std::string progId : {entry.progId, entry.versionIndependentProgId}) {
+            EXPECT_EQ(entry.friendlyName, Read(progId));
+            EXPECT_EQ(GuidText(*entry.clsid), Read(progId + "\\CLSID"));
+        }
         EXPECT_EQ(entry.progId, Read(std::string(entry.versionIndependentProgId) + "\\CurVer"));
 
         const std::string key = ClassKey(entry);
@@ -70,11 +59,9 @@ TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key + "\\Programmable"));
         Read(key + "\\Programmable", "", &found);
         EXPECT_FALSE(found) << "Programmable has no value";
-        EXPECT_TRUE(SamePath("b:\\OrvexSE.dll", Read(key + "\\InprocServer32")))
-            << "unquoted module path, got " << Read(key + "\\InprocServer32");
+        EXPECT_TRUE(IsModulePath(Read(key + "\\InprocServer32"))) << "unquoted, got " << Read(key + "\\InprocServer32");
         EXPECT_EQ("apartment", Read(key + "\\InprocServer32", "ThreadingModel"));
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key + "\\LocalServer32"));
-        found = false;
         EXPECT_EQ("", Read(key, "AppID", &found));
         EXPECT_TRUE(found) << "AppID is an empty string";
         EXPECT_EQ(libId, Read(key + "\\TypeLib"));
@@ -82,16 +69,15 @@ TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
     }
     const std::string version = "TypeLib\\" + libId + "\\1.0";
     EXPECT_EQ("OrvexShellExtensions 1.0 Type Library", Read(version));
-    EXPECT_TRUE(SamePath("b:\\OrvexSE.dll", Read(version + "\\0\\win32")));
-    EXPECT_TRUE(SamePath("b:\\", Read(version + "\\HELPDIR"))) << Read(version + "\\HELPDIR");
+    EXPECT_TRUE(IsModulePath(Read(version + "\\0\\win32")));
+    EXPECT_EQ(0, lstrcmpiA("b:\\", Read(version + "\\HELPDIR").c_str())) << Read(version + "\\HELPDIR");
 }
 
 TEST_F(RegisterServerTest, RegisteringAgainRebuildsTheClassKeys)
 {
     for (const ExpectedClass &entry : kClasses) {
-        ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, (ClassKey(entry) + "\\Stray").c_str(), REG_SZ, "s", 1));
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegSetValueA(HKEY_CLASSES_ROOT, (ClassKey(entry) + "\\Programmable\\Stray").c_str(), REG_SZ, "s", 1));
+        for (const char *stray : {"\\Stray", "\\Programmable\\Stray"})
+            ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, (ClassKey(entry) + stray).c_str(), REG_SZ, "s", 1));
     }
     ASSERT_EQ(0u, RegisterModule());
     for (const ExpectedClass &entry : kClasses) {
@@ -105,12 +91,12 @@ TEST_F(RegisterServerTest, RegisteringAgainRebuildsTheClassKeys)
 
 TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
 {
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, "CLSID\\{6A2E5C11-0000-4000-8000-0000000000AA}",
-                                          REG_SZ, "a neighbour", 11));
+    const char neighbour[] = "CLSID\\{6A2E5C11-0000-4000-8000-0000000000AA}";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, neighbour, REG_SZ, "a neighbour", 11));
     ASSERT_EQ(0u, UnregisterModule());
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
-    EXPECT_EQ("a neighbour", Read("CLSID\\{6A2E5C11-0000-4000-8000-0000000000AA}"));
-    SHDeleteKeyA(HKEY_CLASSES_ROOT, "CLSID\\{6A2E5C11-0000-4000-8000-0000000000AA}");
+    EXPECT_EQ("a neighbour", Read(neighbour));
+    SHDeleteKeyA(HKEY_CLASSES_ROOT, neighbour);
     for (const ExpectedClass &entry : kClasses) {
         SCOPED_TRACE(entry.friendlyName);
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.progId));
@@ -133,22 +119,37 @@ TYPEATTR Attributes(ITypeInfo *info)
     return copy;
 }
 
-std::wstring HelpString(ITypeInfo *info)
+TLIBATTR Attributes(ITypeLib *library)
 {
-    BSTR doc = nullptr;
-    if (FAILED(info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr)))
-        return L"?";
-    const std::wstring text = doc ? doc : L"";
-    SysFreeString(doc);
-    return text;
+    TLIBATTR copy = {};
+    TLIBATTR *attributes = nullptr;
+    if (SUCCEEDED(library->GetLibAttr(&attributes))) {
+        copy = *attributes;
+        library->ReleaseTLibAttr(attributes);
+    }
+    return copy;
 }
 
-// The vtable side of a dual interface, or the type it derives from.
-HRESULT Related(ITypeInfo *info, UINT index, ITypeInfo **related)
+// The vtable side of a dual interface (index -1), or the type it derives from (index 0).
+CComPtr<ITypeInfo> Related(ITypeInfo *info, UINT index)
 {
     HREFTYPE reference = 0;
-    const HRESULT hr = info->GetRefTypeOfImplType(index, &reference);
-    return FAILED(hr) ? hr : info->GetRefTypeInfo(reference, related);
+    CComPtr<ITypeInfo> related;
+    EXPECT_EQ(S_OK, info->GetRefTypeOfImplType(index, &reference));
+    EXPECT_EQ(S_OK, info->GetRefTypeInfo(reference, related.Receive()));
+    return related;
+}
+
+// Name and help string of a library (index -1) or of a type (MEMBERID_NIL).
+template <typename Owner>
+std::pair<std::wstring, std::wstring> Documentation(Owner *owner, INT index)
+{
+    BSTR name = nullptr, doc = nullptr;
+    EXPECT_EQ(S_OK, owner->GetDocumentation(index, &name, &doc, nullptr, nullptr));
+    std::pair<std::wstring, std::wstring> text(name ? name : L"", doc ? doc : L"");
+    SysFreeString(name);
+    SysFreeString(doc);
+    return text;
 }
 
 // What automation clients rely on: names, versions, flags and dispatch ids.
@@ -156,20 +157,14 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
 {
     CComPtr<ITypeLib> library;
     ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_OrvexShellExtensions, 1, 0, 0, library.Receive()));
-    TLIBATTR *libAttributes = nullptr;
-    ASSERT_EQ(S_OK, library->GetLibAttr(&libAttributes));
-    EXPECT_EQ(SYS_WIN32, libAttributes->syskind);
-    EXPECT_EQ(0u, libAttributes->lcid);
-    EXPECT_EQ(1, libAttributes->wMajorVerNum);
-    EXPECT_EQ(0, libAttributes->wMinorVerNum);
-    library->ReleaseTLibAttr(libAttributes);
-    BSTR name = nullptr;
-    BSTR doc = nullptr;
-    ASSERT_EQ(S_OK, library->GetDocumentation(-1, &name, &doc, nullptr, nullptr));
-    EXPECT_STREQ(L"OrvexShellExtensions", name);
-    EXPECT_STREQ(L"OrvexShellExtensions 1.0 Type Library", doc);
-    SysFreeString(name);
-    SysFreeString(doc);
+    const TLIBATTR libAttributes = Attributes(library.Get());
+    EXPECT_EQ(SYS_WIN32, libAttributes.syskind);
+    EXPECT_EQ(0u, libAttributes.lcid);
+    EXPECT_EQ(1, libAttributes.wMajorVerNum);
+    EXPECT_EQ(0, libAttributes.wMinorVerNum);
+    const auto libraryText = Documentation(library.Get(), -1);
+    EXPECT_EQ(L"OrvexShellExtensions", libraryText.first);
+    EXPECT_EQ(L"OrvexShellExtensions 1.0 Type Library", libraryText.second);
     EXPECT_EQ(6u, library->GetTypeInfoCount());
 
     const struct
@@ -190,10 +185,9 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
     for (const auto &type : types) {
         SCOPED_TRACE(type.help);
         CComPtr<ITypeInfo> info;
-        CComPtr<ITypeInfo> related;
         ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*type.guid, info.Receive()));
         const TYPEATTR attributes = Attributes(info.Get());
-        EXPECT_EQ(type.help, HelpString(info.Get()));
+        EXPECT_EQ(type.help, Documentation(info.Get(), MEMBERID_NIL).second);
         if (type.defaultInterface) {
             EXPECT_EQ(TKIND_COCLASS, attributes.typekind);
             EXPECT_EQ(1, attributes.wMajorVerNum);
@@ -203,26 +197,27 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
             INT implFlags = 0;
             EXPECT_EQ(S_OK, info->GetImplTypeFlags(0, &implFlags));
             EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
-            ASSERT_EQ(S_OK, Related(info.Get(), 0, related.Receive()));
-            EXPECT_TRUE(IsEqualIID(*type.defaultInterface, Attributes(related.Get()).guid));
+            CComPtr<ITypeInfo> implemented = Related(info.Get(), 0);
+            ASSERT_TRUE(implemented);
+            EXPECT_TRUE(IsEqualIID(*type.defaultInterface, Attributes(implemented.Get()).guid));
             continue;
         }
         EXPECT_EQ(TKIND_DISPATCH, attributes.typekind);
-        ASSERT_EQ(S_OK, Related(info.Get(), static_cast<UINT>(-1), related.Receive()));
-        const TYPEATTR vtable = Attributes(related.Get());
-        EXPECT_EQ(TKIND_INTERFACE, vtable.typekind);
-        EXPECT_EQ(TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION, vtable.wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION));
-        EXPECT_EQ(type.methods, vtable.cFuncs);
+        CComPtr<ITypeInfo> vtable = Related(info.Get(), static_cast<UINT>(-1));
+        ASSERT_TRUE(vtable);
+        const TYPEATTR vtableAttributes = Attributes(vtable.Get());
+        EXPECT_EQ(TKIND_INTERFACE, vtableAttributes.typekind);
+        const WORD dual = TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION;
+        EXPECT_EQ(dual, vtableAttributes.wTypeFlags & dual);
+        EXPECT_EQ(type.methods, vtableAttributes.cFuncs);
         // Derived from IDispatch of the standard OLE library.
-        CComPtr<ITypeInfo> base;
+        CComPtr<ITypeInfo> base = Related(vtable.Get(), 0);
+        ASSERT_TRUE(base);
+        EXPECT_TRUE(IsEqualIID(IID_IDispatch, Attributes(base.Get()).guid));
         CComPtr<ITypeLib> baseLibrary;
         UINT index = 0;
-        ASSERT_EQ(S_OK, Related(related.Get(), 0, base.Receive()));
-        EXPECT_TRUE(IsEqualIID(IID_IDispatch, Attributes(base.Get()).guid));
         ASSERT_EQ(S_OK, base->GetContainingTypeLib(baseLibrary.Receive(), &index));
-        ASSERT_EQ(S_OK, baseLibrary->GetLibAttr(&libAttributes));
-        EXPECT_TRUE(IsEqualGUID(IID_StdOle, libAttributes->guid));
-        baseLibrary->ReleaseTLibAttr(libAttributes);
+        EXPECT_TRUE(IsEqualGUID(IID_StdOle, Attributes(baseLibrary.Get()).guid));
     }
 
     // The methods: found by name with their dispatch ids, in the slots right after IDispatch's
@@ -242,9 +237,9 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
     for (const auto &method : methods) {
         SCOPED_TRACE(method.name);
         CComPtr<ITypeInfo> dispatch;
-        CComPtr<ITypeInfo> vtable;
         ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*method.iid, dispatch.Receive()));
-        ASSERT_EQ(S_OK, Related(dispatch.Get(), static_cast<UINT>(-1), vtable.Receive()));
+        CComPtr<ITypeInfo> vtable = Related(dispatch.Get(), static_cast<UINT>(-1));
+        ASSERT_TRUE(vtable);
         LPOLESTR lookup = const_cast<LPOLESTR>(method.name);
         MEMBERID found = MEMBERID_NIL;
         EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(&lookup, 1, &found));
@@ -263,28 +258,20 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
             UINT count = 0;
             EXPECT_EQ(S_OK, vtable->GetNames(method.id, names, 2, &count));
             EXPECT_STREQ(L"pUnk", count == 2 ? names[1] : L"");
-            for (UINT i = 0; i < count; ++i)
-                SysFreeString(names[i]);
+            for (BSTR text : names)
+                SysFreeString(text);
         }
         vtable->ReleaseFuncDesc(function);
     }
 }
-
-} // namespace
-
-namespace {
-
-typedef HRESULT(WINAPI *RegistrationEntry)();
 
 // Removes a folder chain made by the test, deepest first (wide calls: the paths pass MAX_PATH).
 void RemoveChain(const std::wstring &file, std::wstring folder, const std::wstring &top)
 {
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(file.c_str());
-    while (folder.size() >= top.size()) {
+    for (; folder.size() >= top.size(); folder = folder.substr(0, folder.rfind(L'\\')))
         RemoveDirectoryW(folder.c_str());
-        folder = folder.substr(0, folder.rfind(L'\\'));
-    }
 }
 
 // A module whose path fills the whole MAX_PATH buffer cannot name itself: nothing is registered.
@@ -306,15 +293,13 @@ TEST(ModulePathTest, PathLongerThanTheBufferFailsWithInsufficientBuffer)
         RemoveChain(file, folder, top);
         GTEST_SKIP() << "this system loads no library from a path of " << file.size() << " characters";
     }
-    auto registerServer = reinterpret_cast<RegistrationEntry>(GetProcAddress(module, "DllRegisterServer"));
-    auto unregisterServer = reinterpret_cast<RegistrationEntry>(GetProcAddress(module, "DllUnregisterServer"));
-    ASSERT_NE(nullptr, registerServer);
-    ASSERT_NE(nullptr, unregisterServer);
-    EXPECT_EQ(static_cast<HRESULT>(0x8007007A), registerServer());
-    EXPECT_EQ(static_cast<HRESULT>(0x8007007A), unregisterServer());
+    for (const char *entry : {"DllRegisterServer", "DllUnregisterServer"}) {
+        auto call = reinterpret_cast<HRESULT(WINAPI *)()>(reinterpret_cast<void (*)()>(GetProcAddress(module, entry)));
+        ASSERT_NE(nullptr, call) << entry;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), call()) << entry;
+    }
     FreeLibrary(module);
     RemoveChain(file, folder, top);
-
     for (const ExpectedClass &entry : kClasses) {
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(entry))) << entry.friendlyName;
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.progId)) << entry.friendlyName;

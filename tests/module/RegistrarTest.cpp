@@ -39,7 +39,12 @@ HKCU
 class RegistrarTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
+    void SetUp() override
+    {
+        SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot);
+        registrar.AddReplacement("Name", "first");
+        registrar.AddReplacement("Empty", "");
+    }
     void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
 
     static std::string Path(const std::string &below) { return std::string(kTestRoot) + "\\" + below; }
@@ -48,31 +53,19 @@ protected:
         return ReadString(HKEY_CURRENT_USER, Path(key), name, found);
     }
     static bool Exists(const std::string &key) { return KeyExists(HKEY_CURRENT_USER, Path(key)); }
-
     // A key the script does not write, with a default value.
     static bool Plant(const std::string &key)
     {
         return RegSetValueA(HKEY_CURRENT_USER, Path(key).c_str(), REG_SZ, "planted", 7) == ERROR_SUCCESS;
     }
 
-    HRESULT RegisterTree()
-    {
-        registrar.AddReplacement("Name", "n");
-        registrar.AddReplacement("Empty", "");
-        return registrar.Register(kTreeScript);
-    }
-
     CRegistrar registrar;
 };
 
-
-TEST_F(RegistrarTest, RegisterWritesKeysValuesAndReplacements)
+TEST_F(RegistrarTest, RegisterWritesKeysValuesReplacementsAndRebuildsForceRemoveKeys)
 {
-    registrar.AddReplacement("Name", "first");
-    registrar.AddReplacement("Empty", "");
     registrar.AddReplacement("name", "second"); // names match without regard to case: replaced
     ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
-
     EXPECT_EQ("second", Value("Item"));
     EXPECT_EQ("it's second, 100%", Value("Item\\Sub"));
     bool found = false;
@@ -80,17 +73,12 @@ TEST_F(RegistrarTest, RegisterWritesKeysValuesAndReplacements)
     EXPECT_TRUE(found) << "an empty replacement still makes the value";
     EXPECT_EQ("rebuilt", Value("Forced"));
     EXPECT_TRUE(Exists("Forced\\Leaf"));
-    EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, Path("Forced\\Leaf"), "", &found).size());
+    Value("Forced\\Leaf", "", &found);
     EXPECT_FALSE(found) << "a key without '= s' has no default value";
     EXPECT_EQ("x", Value("Kept\\Inner"));
-}
 
-TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
-{
-    ASSERT_EQ(S_OK, RegisterTree());
     ASSERT_TRUE(Plant("Forced\\Stray"));
     ASSERT_TRUE(Plant("Item\\Stray"));
-
     ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
     EXPECT_FALSE(Exists("Forced\\Stray")) << "a ForceRemove key is rebuilt from scratch";
     EXPECT_TRUE(Exists("Forced\\Leaf"));
@@ -99,10 +87,9 @@ TEST_F(RegistrarTest, ForceRemoveRebuildsOnlyItsOwnKey)
 
 TEST_F(RegistrarTest, UnregisterDeletesSubtreesButKeepsNoRemoveKeys)
 {
-    ASSERT_EQ(S_OK, RegisterTree());
+    ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
     ASSERT_TRUE(Plant("Item\\Sub\\Deeper"));
     ASSERT_TRUE(Plant("Neighbour"));
-
     ASSERT_EQ(S_OK, registrar.Unregister(kTreeScript));
     EXPECT_FALSE(Exists("Item")) << "deleted with everything below it";
     EXPECT_FALSE(Exists("Forced"));
@@ -110,14 +97,11 @@ TEST_F(RegistrarTest, UnregisterDeletesSubtreesButKeepsNoRemoveKeys)
     EXPECT_FALSE(Exists("Kept\\Inner")) << "its own subkeys are not NoRemove";
     EXPECT_EQ("planted", Value("Neighbour")) << "keys the script does not name stay";
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
-
-    // Everything is gone now: a second run skips the missing keys.
-    EXPECT_EQ(S_OK, registrar.Unregister(kTreeScript));
+    EXPECT_EQ(S_OK, registrar.Unregister(kTreeScript)) << "a second run skips the missing keys";
 }
 
 TEST_F(RegistrarTest, FaultyScriptsWriteNothing)
 {
-    registrar.AddReplacement("Empty", "");
     registrar.AddReplacement("Slash", "a\\b");
     const char *faulty[] = {
         "HKCU { Software { 'OrvexSE Registrar Tests' { A = s 'x' }",                  // a block left open
@@ -140,54 +124,50 @@ TEST_F(RegistrarTest, FaultyScriptsWriteNothing)
     EXPECT_EQ(E_POINTER, registrar.Register(nullptr));
 }
 
-TEST_F(RegistrarTest, RegistryErrorsBecomeResults)
+TEST_F(RegistrarTest, RegistryAndModuleErrorsBecomeResults)
 {
     // The registry refuses key names longer than 255 characters.
-    const std::string longName(300, 'k');
-    const std::string script = "HKCU { Software { 'OrvexSE Registrar Tests' { '" + longName + "' } } }";
+    const std::string script = "HKCU { Software { 'OrvexSE Registrar Tests' { '" + std::string(300, 'k') + "' } } }";
     const HRESULT hr = registrar.Register(script.c_str());
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(FACILITY_WIN32, HRESULT_FACILITY(hr)) << std::hex << hr;
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kTestRoot)) << "keys written before the failure stay";
+
+    char path[MAX_PATH];
+    const HMODULE noModule = reinterpret_cast<HMODULE>(0x10000);
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), CRegistrar::ModuleFileName(noModule, path));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), registrar.AddModuleReplacements(noModule, GUID_NULL));
 }
 
+// A program's path is quoted, a library's is not.
 TEST_F(RegistrarTest, ModuleReplacementsOfAProgramAndOfTheLibrary)
 {
     const char script[] = "HKCU { Software { 'OrvexSE Registrar Tests' { Values {"
                           " val Module = s '%MODULE%' val Raw = s '%Module_Raw%' val Type = s '%MODULETYPE%'"
                           " val Guid = s '%MODULEGUID%' val AppId = s '%APPID%' } } } }";
     const GUID libId = {0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
-
     char programPath[MAX_PATH];
     ASSERT_NE(0u, GetModuleFileNameA(nullptr, programPath, MAX_PATH));
-    ASSERT_EQ(S_OK, registrar.AddModuleReplacements(GetModuleHandleA(nullptr), libId));
-    ASSERT_EQ(S_OK, registrar.Register(script));
-    EXPECT_EQ(std::string("\"") + programPath + "\"", Value("Values", "Module")) << "a program's path is quoted";
-    EXPECT_EQ(programPath, Value("Values", "Raw"));
-    EXPECT_EQ("LocalServer32", Value("Values", "Type"));
-    EXPECT_EQ("{01234567-89AB-CDEF-0123-456789ABCDEF}", Value("Values", "Guid"));
-    bool found = false;
-    EXPECT_EQ("", Value("Values", "AppId", &found));
-    EXPECT_TRUE(found);
-
     HMODULE library = LoadLibraryA("b:\\OrvexSE.dll");
     ASSERT_NE(nullptr, library);
-    CRegistrar forLibrary;
-    ASSERT_EQ(S_OK, forLibrary.AddModuleReplacements(library, libId));
-    ASSERT_EQ(S_OK, forLibrary.Register(script));
+    const struct { HMODULE module; std::string path, quoted, type; } rows[] = {
+        {GetModuleHandleA(nullptr), programPath, std::string("\"") + programPath + "\"", "LocalServer32"},
+        {library, "b:\\OrvexSE.dll", "b:\\OrvexSE.dll", "InprocServer32"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.path);
+        CRegistrar fresh;
+        ASSERT_EQ(S_OK, fresh.AddModuleReplacements(row.module, libId));
+        ASSERT_EQ(S_OK, fresh.Register(script));
+        EXPECT_EQ(row.quoted, Value("Values", "Module"));
+        EXPECT_EQ(row.path, Value("Values", "Raw"));
+        EXPECT_EQ(row.type, Value("Values", "Type"));
+        EXPECT_EQ("{01234567-89AB-CDEF-0123-456789ABCDEF}", Value("Values", "Guid"));
+        bool found = false;
+        EXPECT_EQ("", Value("Values", "AppId", &found));
+        EXPECT_TRUE(found);
+    }
     FreeLibrary(library);
-    EXPECT_EQ("b:\\OrvexSE.dll", Value("Values", "Module")) << "a library's path is not quoted";
-    EXPECT_EQ("b:\\OrvexSE.dll", Value("Values", "Raw"));
-    EXPECT_EQ("InprocServer32", Value("Values", "Type"));
-}
-
-TEST_F(RegistrarTest, ModulePathFailures)
-{
-    char path[MAX_PATH];
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
-              CRegistrar::ModuleFileName(reinterpret_cast<HMODULE>(0x10000), path));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND),
-              registrar.AddModuleReplacements(reinterpret_cast<HMODULE>(0x10000), GUID_NULL));
 }
 
 } // namespace

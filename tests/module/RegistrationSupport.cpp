@@ -1,7 +1,7 @@
 #include "RegistrationSupport.h"
 #include "common/Scoped.h"
 
-#include <objbase.h>
+#include <shlwapi.h>
 #include <vector>
 
 namespace registration {
@@ -28,36 +28,6 @@ RunResult Run(const std::string &commandLine, DWORD timeoutMs)
     return result;
 }
 
-bool KeyExists(HKEY root, const std::string &path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::string ReadString(HKEY root, const std::string &path, const std::string &name, bool *found)
-{
-    if (found)
-        *found = false;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return std::string();
-    CRegKey key(opened);
-    char buffer[1024] = {};
-    DWORD size = sizeof(buffer) - 1;
-    DWORD type = 0;
-    const char *valueName = name.empty() ? nullptr : name.c_str();
-    if (RegQueryValueExA(key.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE *>(buffer), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::string();
-    if (found)
-        *found = true;
-    return std::string(buffer);
-}
-
 int SubkeyCount(HKEY root, const std::string &path)
 {
     HKEY opened = nullptr;
@@ -71,6 +41,19 @@ int SubkeyCount(HKEY root, const std::string &path)
     return static_cast<int>(count);
 }
 
+std::string ReadString(HKEY root, const std::string &path, const std::string &name, bool *found)
+{
+    char buffer[1024] = {};
+    DWORD size = sizeof(buffer) - 1;
+    DWORD type = 0;
+    const bool ok = SHGetValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), &type, buffer, &size) ==
+                        ERROR_SUCCESS &&
+                    type == REG_SZ;
+    if (found)
+        *found = ok;
+    return ok ? buffer : "";
+}
+
 std::string GuidText(REFGUID guid)
 {
     char text[64];
@@ -78,16 +61,6 @@ std::string GuidText(REFGUID guid)
               guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6],
               guid.Data4[7]);
     return text;
-}
-
-DWORD RegisterModule()
-{
-    return Run("regsvr32.exe /s b:\\OrvexSE.dll").exitCode;
-}
-
-DWORD UnregisterModule()
-{
-    return Run("regsvr32.exe /u /s b:\\OrvexSE.dll").exitCode;
 }
 
 } // namespace registration
