@@ -12,64 +12,46 @@ using namespace uitest;
 namespace {
 
 const char kCaption[] = "Talmior 2005 Trial";
+enum Way { kEnter, kEscape, kOk, kCancel, kCloseButton };
+const char *const kWayNames[] = {"Enter", "Escape", "OK", "Cancel", "close button"};
 
-HWND CloseButtonOf(HWND dialog)
-{
-    return FindWindowExA(dialog, nullptr, "VSButton", nullptr);
-}
-
-std::function<void(HWND)> Press(WORD key)
+Action Act(Way way)
 {
     const DWORD thread = GetCurrentThreadId();
-    return [thread, key](HWND) { PressKey(thread, key); };
-}
-
-std::function<void(HWND)> ClickCloseButton()
-{
-    return [](HWND dialog) { ClickAt(CentreOf(CloseButtonOf(dialog))); };
-}
-
-std::function<void(HWND)> ClickControl(int id)
-{
-    return [id](HWND dialog) { ClickAt(CentreOf(GetDlgItem(dialog, id))); };
-}
-
-int ShowMessage(std::function<void(HWND)> act)
-{
-    DialogDriver driver(std::move(act));
-    CMessageDlg dialog;
-    const int code = dialog.Show("The file could not be deleted.", kCaption);
-    EXPECT_TRUE(driver.Finish()) << "the message dialog did not appear or did not close";
-    return code;
-}
-
-struct ConfirmOutcome
-{
-    int code;
-    bool confirmed;
-};
-
-ConfirmOutcome ShowConfirm(std::function<void(HWND)> act)
-{
-    DialogDriver driver(std::move(act));
-    CConfirmDlg dialog;
-    const int code = dialog.Show("Delete the 2 selected items?", kCaption);
-    EXPECT_TRUE(driver.Finish()) << "the confirmation dialog did not appear or did not close";
-    return ConfirmOutcome{code, dialog.m_bConfirmed};
+    return [thread, way](HWND dialog) {
+        if (way == kEnter || way == kEscape)
+            PressKey(thread, way == kEnter ? VK_RETURN : VK_ESCAPE);
+        else if (way == kCloseButton)
+            ClickAt(CentreOf(FindWindowExA(dialog, nullptr, "VSButton", nullptr)));
+        else
+            ClickAt(CentreOf(GetDlgItem(dialog, way == kOk ? IDOK : IDCANCEL)));
+    };
 }
 
 } // namespace
 
-TEST(MessageDlgEnd, EnterAndOkGiveOne)
+TEST(MessageDlgEnd, EnterAndOkGiveOneEscapeAndCloseButtonTwo)
 {
-    EXPECT_EQ(1, ShowMessage(Press(VK_RETURN)));
-    EXPECT_EQ(1, ShowMessage(ClickControl(IDOK)));
+    const struct { Way way; int code; } rows[] = {{kEnter, 1}, {kOk, 1}, {kEscape, 2}, {kCloseButton, 2}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(kWayNames[row.way]);
+        CMessageDlg dialog;
+        EXPECT_EQ(row.code, Drive(Act(row.way), [&] { return dialog.Show("The file could not be deleted.", kCaption); }));
+    }
 }
 
-TEST(MessageDlgEnd, EscapeAndCloseButtonGiveTwo)
+// One dialog object for every showing: each refusal follows a confirmation, so a
+// confirmation that carried over to the next showing would show.
+TEST(ConfirmDlgEnd, EnterAndOkConfirmEscapeCloseButtonAndCancelRefuse)
 {
-    EXPECT_EQ(2, ShowMessage(Press(VK_ESCAPE)));
-    EXPECT_EQ(2, ShowMessage(ClickCloseButton()));
+    const struct { Way way; int code; } rows[] = {
+        {kEnter, 1}, {kEscape, 2}, {kOk, 1}, {kCloseButton, 2}, {kOk, 1}, {kCancel, 2}};
+    CConfirmDlg dialog;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(kWayNames[row.way]);
+        EXPECT_EQ(row.code, Drive(Act(row.way), [&] { return dialog.Show("Delete the 2 selected items?", kCaption); }));
+        EXPECT_EQ(row.code == 1, dialog.m_bConfirmed);
+    }
 }
 
 TEST(MessageDlgEnd, AnswererSeesTextOfControl202)
@@ -82,44 +64,7 @@ TEST(MessageDlgEnd, AnswererSeesTextOfControl202)
     EXPECT_EQ(0u, answers.Unexpected());
 }
 
-TEST(ConfirmDlgEnd, EnterAndOkConfirm)
-{
-    ConfirmOutcome enter = ShowConfirm(Press(VK_RETURN));
-    EXPECT_EQ(1, enter.code);
-    EXPECT_TRUE(enter.confirmed);
-    ConfirmOutcome ok = ShowConfirm(ClickControl(IDOK));
-    EXPECT_EQ(1, ok.code);
-    EXPECT_TRUE(ok.confirmed);
-}
-
-TEST(ConfirmDlgEnd, EscapeCloseButtonAndCancelRefuse)
-{
-    for (auto act : {Press(VK_ESCAPE), ClickCloseButton(), ClickControl(IDCANCEL)}) {
-        ConfirmOutcome outcome = ShowConfirm(act);
-        EXPECT_EQ(2, outcome.code);
-        EXPECT_FALSE(outcome.confirmed);
-    }
-}
-
-TEST(ConfirmDlgEnd, ConfirmationDoesNotCarryOverToTheNextShowing)
-{
-    CConfirmDlg dialog;
-    {
-        DialogDriver driver(ClickControl(IDOK));
-        EXPECT_EQ(1, dialog.Show("First?", kCaption));
-        EXPECT_TRUE(driver.Finish());
-    }
-    EXPECT_TRUE(dialog.m_bConfirmed);
-    {
-        DialogDriver driver(Press(VK_ESCAPE));
-        EXPECT_EQ(2, dialog.Show("Second?", kCaption));
-        EXPECT_TRUE(driver.Finish());
-    }
-    EXPECT_FALSE(dialog.m_bConfirmed);
-}
-
 namespace {
-// A dialog whose template is not in the module.
 struct CMissingTemplateDlg : CSkinDialog<CMissingTemplateDlg>
 {
     static const UINT kTemplateId = 9999;
@@ -127,9 +72,9 @@ struct CMissingTemplateDlg : CSkinDialog<CMissingTemplateDlg>
 };
 } // namespace
 
+// A refusal, not a hang, and the object stays usable.
 TEST(DialogCreation, MissingTemplateGivesMinusOne)
 {
-    // The caller must see a refusal, not a hang, and the object must stay usable.
     CMissingTemplateDlg broken;
     EXPECT_EQ(-1, broken.Run());
     EXPECT_EQ(nullptr, broken.m_hWnd);

@@ -7,6 +7,8 @@
 #include "ui/MessageDlg.h"
 #include "ui/ProgressDlg.h"
 
+#include <string>
+
 using namespace uitest;
 
 namespace {
@@ -15,66 +17,51 @@ const char kCaption[] = "Talmior 2005 Trial";
 
 struct Snapshot
 {
-    RECT window = {};
-    RECT ok = {};
-    RECT cancel = {};
-    RECT text = {};
-    SIZE extent = {};
-    bool inTopLeftCorner = true;
-    bool inTopMiddle = false;
-    bool inBottomLeft = false;
-    bool inBottomRight = false;
-    char windowText[64] = {};
-    bool hasBigIcon = false;
-    bool hasSmallIcon = false;
+    RECT window, ok, cancel, text;
+    SIZE extent;              // of the text in the dialog's font
+    bool inRegion[4];         // top-left corner, top middle, bottom-left, bottom-right
+    std::string windowText;
+    bool hasIcons;
 };
 
-// Takes the dialog's geometry from the helper thread, then presses OK.
-std::function<void(HWND)> Measure(Snapshot &snap, const char *text)
+// Shows the dialog; from the helper thread takes its geometry, then presses OK.
+template <typename Dialog>
+Snapshot Measure(const char *text, const char *caption = kCaption)
 {
-    return [&snap, text](HWND dialog) {
-        GetWindowRect(dialog, &snap.window);
-        GetWindowTextA(dialog, snap.windowText, sizeof(snap.windowText));
-        snap.hasBigIcon = SendMessageA(dialog, WM_GETICON, ICON_BIG, 0) != 0;
-        snap.hasSmallIcon = SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0) != 0;
-        snap.ok = ChildRect(GetDlgItem(dialog, IDOK));
-        if (HWND cancel = GetDlgItem(dialog, IDCANCEL))
+    Snapshot snap = {};
+    Dialog dialog;
+    Drive([&](HWND window) {
+        GetWindowRect(window, &snap.window);
+        char title[64] = {};
+        GetWindowTextA(window, title, sizeof(title));
+        snap.windowText = title;
+        snap.hasIcons = SendMessageA(window, WM_GETICON, ICON_BIG, 0) && SendMessageA(window, WM_GETICON, ICON_SMALL, 0);
+        snap.ok = ChildRect(GetDlgItem(window, IDOK));
+        if (HWND cancel = GetDlgItem(window, IDCANCEL))
             snap.cancel = ChildRect(cancel);
-        snap.text = ChildRect(GetDlgItem(dialog, IDC_TEXT));
+        snap.text = ChildRect(GetDlgItem(window, IDC_TEXT));
         HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
         GetTextExtentPoint32A(dc, text, lstrlenA(text), &snap.extent);
         SelectObject(dc, old);
         DeleteDC(dc);
         HRGN region = CreateRectRgn(0, 0, 0, 0);
-        if (GetWindowRgn(dialog, region) != ERROR) {
-            const int w = snap.window.right - snap.window.left;
-            const int h = snap.window.bottom - snap.window.top;
-            snap.inTopLeftCorner = PtInRegion(region, 0, 0) != FALSE;
-            snap.inTopMiddle = PtInRegion(region, w / 2, 0) != FALSE;
-            snap.inBottomLeft = PtInRegion(region, 0, h - 1) != FALSE;
-            snap.inBottomRight = PtInRegion(region, w - 1, h - 1) != FALSE;
-        }
+        const int w = Width(snap.window), h = Height(snap.window);
+        const POINT corners[4] = {{0, 0}, {w / 2, 0}, {0, h - 1}, {w - 1, h - 1}};
+        const bool shaped = GetWindowRgn(window, region) != ERROR;
+        for (int i = 0; i < 4; ++i)
+            snap.inRegion[i] = !shaped || PtInRegion(region, corners[i].x, corners[i].y);
         DeleteObject(region);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    };
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }, [&] { return dialog.Show(text, caption); });
+    return snap;
 }
-
-int Width(const RECT &r) { return r.right - r.left; }
-int Height(const RECT &r) { return r.bottom - r.top; }
 
 } // namespace
 
-TEST(MessageDlgLayout, WidthFollowsTheTextAndOkIsCentred)
+TEST(MessageDlgLayout, WidthFollowsTheTextOkIsCentredTopCornersRound)
 {
-    const char text[] = "Unable to overwrite file: S:\\Reports\\budget-2005.xls";
-    Snapshot snap;
-    {
-        DialogDriver driver(Measure(snap, text));
-        CMessageDlg dialog;
-        EXPECT_EQ(1, dialog.Show(text, kCaption));
-        ASSERT_TRUE(driver.Finish());
-    }
+    const Snapshot snap = Measure<CMessageDlg>("Unable to overwrite file: S:\\Reports\\budget-2005.xls");
     ASSERT_GT(snap.extent.cx, 100);
     EXPECT_EQ(snap.extent.cx + 95, Width(snap.window));
     EXPECT_EQ(snap.extent.cx + 10, Width(snap.text));
@@ -82,92 +69,44 @@ TEST(MessageDlgLayout, WidthFollowsTheTextAndOkIsCentred)
     EXPECT_EQ(75, Width(snap.ok));
     EXPECT_EQ(24, Height(snap.ok));
     EXPECT_EQ((Width(snap.window) - 75) / 2, snap.ok.left);
-}
-
-TEST(MessageDlgLayout, WindowShapeRoundsOnlyTheTopCorners)
-{
-    Snapshot snap;
-    DialogDriver driver(Measure(snap, "x"));
-    CMessageDlg dialog;
-    dialog.Show("x", kCaption);
-    ASSERT_TRUE(driver.Finish());
-    EXPECT_FALSE(snap.inTopLeftCorner);
-    EXPECT_TRUE(snap.inTopMiddle);
-    EXPECT_TRUE(snap.inBottomLeft);
-    EXPECT_TRUE(snap.inBottomRight);
-}
-
-TEST(MessageDlgLayout, CaptionBecomesTheWindowTextUnlessEmpty)
-{
-    Snapshot named;
-    {
-        DialogDriver driver(Measure(named, "x"));
-        CMessageDlg dialog;
-        dialog.Show("x", kCaption);
-        ASSERT_TRUE(driver.Finish());
-    }
-    EXPECT_STREQ(kCaption, named.windowText);
-    EXPECT_TRUE(named.hasBigIcon);
-    EXPECT_TRUE(named.hasSmallIcon);
-
-    Snapshot unnamed;
-    {
-        DialogDriver driver(Measure(unnamed, "x"));
-        CMessageDlg dialog;
-        dialog.Show("x", "");
-        ASSERT_TRUE(driver.Finish());
-    }
-    EXPECT_STREQ("", unnamed.windowText);
+    EXPECT_FALSE(snap.inRegion[0]) << "top-left corner";
+    EXPECT_TRUE(snap.inRegion[1] && snap.inRegion[2] && snap.inRegion[3]);
+    EXPECT_EQ(kCaption, snap.windowText);
+    EXPECT_TRUE(snap.hasIcons);
+    EXPECT_EQ("", Measure<CMessageDlg>("x", "").windowText);
 }
 
 TEST(ConfirmDlgLayout, ButtonsSitAroundTheCentre)
 {
-    const char text[] = "Delete the selected items?";
-    Snapshot snap;
-    {
-        DialogDriver driver(Measure(snap, text));
-        CConfirmDlg dialog;
-        dialog.Show(text, kCaption);
-        ASSERT_TRUE(driver.Finish());
-    }
+    const Snapshot snap = Measure<CConfirmDlg>("Delete the selected items?");
     const int width = Width(snap.window);
     EXPECT_EQ((width - Width(snap.ok)) / 2 - 52, snap.ok.left);
     EXPECT_EQ((width - Width(snap.cancel)) / 2 + 45, snap.cancel.left);
     EXPECT_EQ(snap.ok.top, snap.cancel.top);
     EXPECT_EQ(snap.extent.cx + 25, Width(snap.text));
     EXPECT_EQ(snap.extent.cy + 50, Height(snap.text));
-    EXPECT_STREQ("", snap.windowText) << "the caption is only painted";
+    EXPECT_EQ("", snap.windowText) << "the caption is only painted";
 }
 
-TEST(DialogPlacement, CentresOnAVisibleOwner)
+TEST(DialogPlacement, CentresOnAVisibleOwnerOrElseOnTheWorkArea)
 {
     HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 60, 80, 500, 300, nullptr, nullptr,
                                  nullptr, nullptr);
     ASSERT_NE(nullptr, owner);
     SetActiveWindow(owner);
-    Snapshot snap;
-    {
-        DialogDriver driver(Measure(snap, "x"));
-        CMessageDlg dialog;
-        dialog.Show("x", kCaption);
-        ASSERT_TRUE(driver.Finish());
-    }
+    const RECT window = Measure<CMessageDlg>("x").window;
     DestroyWindow(owner);
-    EXPECT_EQ((60 + 560) / 2 - Width(snap.window) / 2, snap.window.left);
-    EXPECT_EQ((80 + 380) / 2 - Height(snap.window) / 2, snap.window.top);
-}
+    EXPECT_EQ((60 + 560) / 2 - Width(window) / 2, window.left);
+    EXPECT_EQ((80 + 380) / 2 - Height(window) / 2, window.top);
 
-TEST(DialogPlacement, WithoutOwnerCentresOnTheWorkArea)
-{
     CProgressDlg dialog;
     ASSERT_NE(nullptr, dialog.Create(nullptr));
-    RECT area;
+    RECT area, progress;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    RECT window;
-    GetWindowRect(dialog.m_hWnd, &window);
-    EXPECT_EQ((area.left + area.right) / 2 - Width(window) / 2, window.left);
-    EXPECT_EQ((area.top + area.bottom) / 2 - Height(window) / 2, window.top);
+    GetWindowRect(dialog.m_hWnd, &progress);
     DestroyWindow(dialog.m_hWnd);
+    EXPECT_EQ((area.left + area.right) / 2 - Width(progress) / 2, progress.left);
+    EXPECT_EQ((area.top + area.bottom) / 2 - Height(progress) / 2, progress.top);
 }
 
 class FrameHitTest : public ::testing::Test
@@ -178,17 +117,13 @@ protected:
         ASSERT_NE(nullptr, m_dialog.Create(nullptr));
         ShowWindow(m_dialog.m_hWnd, SW_SHOWNORMAL);
     }
-    void TearDown() override
-    {
-        if (m_dialog.m_hWnd)
-            DestroyWindow(m_dialog.m_hWnd);
-    }
+    void TearDown() override { DestroyWindow(m_dialog.m_hWnd); }
     void MoveTo(int x, int y)
     {
         SetWindowPos(m_dialog.m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         GetWindowRect(m_dialog.m_hWnd, &m_window);
     }
-    // The answer the dialog gives the platform for a point relative to its top-left corner.
+    // The dialog's answer for a point relative to its top-left corner.
     LRESULT HitAt(int x, int y)
     {
         return SendMessageA(m_dialog.m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(m_window.left + x, m_window.top + y));
@@ -198,34 +133,21 @@ protected:
     RECT m_window = {};
 };
 
-TEST_F(FrameHitTest, EmblemCaptionAndClient)
+// Also left of and above the primary monitor, where screen coordinates are negative.
+TEST_F(FrameHitTest, EmblemCaptionAndClientAtAnyScreenPosition)
 {
-    MoveTo(100, 120);
-    EXPECT_EQ(HTSYSMENU, HitAt(24, 21));
-    EXPECT_EQ(HTSYSMENU, HitAt(5, 5));
-    EXPECT_EQ(HTCAPTION, HitAt(25, 22));
-    EXPECT_EQ(HTCAPTION, HitAt(4, 4));
-    EXPECT_EQ(HTCAPTION, HitAt(200, 27));
-    EXPECT_EQ(HTCLIENT, HitAt(200, 28));
-    EXPECT_EQ(HTCLIENT, HitAt(24, 40));
-}
-
-TEST_F(FrameHitTest, WorksAtNegativeScreenCoordinates)
-{
-    // A monitor left of and above the primary one.
-    MoveTo(-300, -200);
-    ASSERT_EQ(-300, m_window.left);
-    ASSERT_EQ(-200, m_window.top);
-    EXPECT_EQ(HTSYSMENU, HitAt(24, 21));
-    EXPECT_EQ(HTCAPTION, HitAt(25, 22));
-    EXPECT_EQ(HTCLIENT, HitAt(100, 28));
-}
-
-TEST_F(FrameHitTest, WithoutCaptionBitmapEverythingIsClient)
-{
-    MoveTo(100, 120);
+    const struct { int x, y; LRESULT hit; } points[] = {
+        {24, 21, HTSYSMENU}, {5, 5, HTSYSMENU},    {25, 22, HTCAPTION}, {4, 4, HTCAPTION},
+        {200, 27, HTCAPTION}, {200, 28, HTCLIENT}, {100, 28, HTCLIENT}, {24, 40, HTCLIENT}};
+    for (const POINT at : {POINT{100, 120}, POINT{-300, -200}}) {
+        MoveTo(at.x, at.y);
+        ASSERT_EQ(at.x, m_window.left);
+        ASSERT_EQ(at.y, m_window.top);
+        for (const auto &point : points)
+            EXPECT_EQ(point.hit, HitAt(point.x, point.y)) << "(" << point.x << "," << point.y << ") at " << at.x;
+    }
     m_dialog.m_captionBitmap = nullptr;
-    EXPECT_EQ(HTCLIENT, HitAt(24, 21));
+    EXPECT_EQ(HTCLIENT, HitAt(24, 21)) << "without a caption bitmap everything is client";
     EXPECT_EQ(HTCLIENT, HitAt(100, 10));
 }
 
@@ -236,8 +158,7 @@ TEST_F(FrameHitTest, CloseButtonSitsInTheTitleBar)
     ASSERT_NE(nullptr, close);
     EXPECT_EQ(IDCANCEL, GetDlgCtrlID(close));
     const RECT rect = ChildRect(close);
-    const int w = Width(m_window);
-    EXPECT_EQ(w - 24, rect.left);
+    EXPECT_EQ(Width(m_window) - 24, rect.left);
     EXPECT_EQ(6, rect.top);
     EXPECT_EQ(16, Width(rect));
     EXPECT_EQ(16, Height(rect));

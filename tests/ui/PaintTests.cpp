@@ -8,125 +8,25 @@ using namespace uitest;
 
 namespace {
 
-bool IsGreen(COLORREF c)
+bool IsGreen(COLORREF c) { return GetGValue(c) > GetRValue(c) + 40 && GetGValue(c) > GetBValue(c) + 40; }
+bool IsDark(COLORREF c) { return GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100; }
+
+// Counts the pixels of a window's client area (every step-th row and column) that match.
+int CountPixels(HWND window, bool (*match)(COLORREF), int step = 1)
 {
-    return GetGValue(c) > GetRValue(c) + 40 && GetGValue(c) > GetBValue(c) + 40;
-}
-
-bool IsWhite(COLORREF c)
-{
-    return c == RGB(255, 255, 255);
-}
-
-bool IsDark(COLORREF c)
-{
-    return GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100;
-}
-
-class ProgressPaint : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(nullptr, m_dialog.Create(nullptr));
-        ShowWindow(m_dialog.m_hWnd, SW_SHOWNORMAL);
-        m_bar = m_dialog.m_pBar;
-        ASSERT_NE(nullptr, m_bar->m_hWnd);
-        // The width of the worked example: 240 px at a pitch of 12 holds N = 20 blocks.
-        SetWindowPos(m_bar->m_hWnd, nullptr, 0, 0, kBarWidth, 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        Repaint();
-    }
-    void TearDown() override
-    {
-        if (m_dialog.m_hWnd)
-            DestroyWindow(m_dialog.m_hWnd);
-    }
-    // The whole dialog painted afresh, the bar last, as after an UpdateWindow.
-    void Repaint()
-    {
-        RedrawWindow(m_dialog.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        PumpUntil([] { return false; }, 50);
-    }
-    void SetProgress(ULONGLONG pos, ULONGLONG upper)
-    {
-        m_bar->m_upper = upper;
-        m_bar->m_pos = pos;
-        Repaint();
-    }
-    // Blocks seen on the row through the middle of the blocks, counted by their left edges.
-    int VisibleBlocks()
-    {
-        int blocks = 0;
-        bool inBlock = false;
-        for (int x = 0; x < kBarWidth; ++x) {
-            const bool green = IsGreen(PixelAt(m_bar->m_hWnd, x, 6));
-            if (green && !inBlock)
-                ++blocks;
-            inBlock = green;
-        }
-        return blocks;
-    }
-
-    static const int kBarWidth = 240;
-    CProgressDlg m_dialog;
-    CSkinProgressBar *m_bar = nullptr;
-};
-
-} // namespace
-
-TEST_F(ProgressPaint, PositionZeroIsAWhiteRectangle)
-{
-    SetProgress(5, 10);
-    ASSERT_GT(VisibleBlocks(), 0);
-    SetProgress(0, 10);
     RECT client;
-    GetClientRect(m_bar->m_hWnd, &client);
-    int notWhite = 0;
-    for (int y = 0; y < client.bottom; y += 3)
-        for (int x = 0; x < client.right; x += 3)
-            notWhite += IsWhite(PixelAt(m_bar->m_hWnd, x, y)) ? 0 : 1;
-    EXPECT_EQ(0, notWhite);
+    GetClientRect(window, &client);
+    int count = 0;
+    for (int y = 0; y < client.bottom; y += step)
+        for (int x = 0; x < client.right; x += step)
+            count += match(PixelAt(window, x, y)) ? 1 : 0;
+    return count;
 }
 
-TEST_F(ProgressPaint, PaintsKPlusOneBlocks)
-{
-    SetProgress(1, 300); // K = 20 * 1 / 300 = 0
-    EXPECT_EQ(1, VisibleBlocks());
-    SetProgress(150, 300); // K = 10
-    EXPECT_EQ(11, VisibleBlocks());
-    SetProgress(7, 9); // K = 140 / 9 = 15
-    EXPECT_EQ(16, VisibleBlocks());
-    // K = 20: the 21st block starts at 242, past the right edge.
-    SetProgress(9, 9);
-    EXPECT_EQ(20, VisibleBlocks());
-}
-
-TEST_F(ProgressPaint, BlocksStartTwoPixelsInAtAPitchOfTwelve)
-{
-    SetProgress(150, 300);
-    EXPECT_FALSE(IsGreen(PixelAt(m_bar->m_hWnd, 1, 6)));
-    EXPECT_TRUE(IsGreen(PixelAt(m_bar->m_hWnd, 2, 6)));
-    EXPECT_TRUE(IsGreen(PixelAt(m_bar->m_hWnd, 11, 6)));
-    EXPECT_FALSE(IsGreen(PixelAt(m_bar->m_hWnd, 12, 6)));
-    EXPECT_FALSE(IsGreen(PixelAt(m_bar->m_hWnd, 13, 6)));
-    EXPECT_TRUE(IsGreen(PixelAt(m_bar->m_hWnd, 14, 6)));
-}
-
-TEST_F(ProgressPaint, WithoutBlockBitmapBlocksAreSolidGreen)
-{
-    m_bar->m_blockBitmap.Reset();
-    SetProgress(150, 300);
-    EXPECT_EQ(RGB(0, 225, 0), PixelAt(m_bar->m_hWnd, 2, 8));
-    EXPECT_EQ(11, VisibleBlocks());
-}
-
-namespace {
-
-// Columns of the status label that hold text pixels: the leftmost and rightmost.
+// The leftmost and rightmost columns of a label that hold text pixels; -1 when there are none.
 struct InkSpan
 {
-    int left = -1;
-    int right = -1;
+    int left = -1, right = -1;
 };
 
 InkSpan InkOf(HWND label)
@@ -137,8 +37,7 @@ InkSpan InkOf(HWND label)
     for (int x = 0; x < client.right; ++x) {
         for (int y = 0; y < client.bottom; ++y) {
             if (IsDark(PixelAt(label, x, y))) {
-                if (span.left < 0)
-                    span.left = x;
+                span.left = span.left < 0 ? x : span.left;
                 span.right = x;
                 break;
             }
@@ -158,25 +57,83 @@ int TextWidth(HWND label, const char *text)
     return size.cx;
 }
 
+class ProgressPaint : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, m_dialog.Create(nullptr));
+        ShowWindow(m_dialog.m_hWnd, SW_SHOWNORMAL);
+        m_bar = m_dialog.m_pBar;
+        ASSERT_NE(nullptr, m_bar->m_hWnd);
+        // 240 px at a pitch of 12 holds N = 20 blocks.
+        SetWindowPos(m_bar->m_hWnd, nullptr, 0, 0, kBarWidth, 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void TearDown() override { DestroyWindow(m_dialog.m_hWnd); }
+    // The whole dialog painted afresh, the bar last, as after an UpdateWindow.
+    void SetProgress(ULONGLONG pos, ULONGLONG upper)
+    {
+        m_bar->m_upper = upper;
+        m_bar->m_pos = pos;
+        RedrawWindow(m_dialog.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        PumpFor(50);
+    }
+    bool GreenAt(int x) { return IsGreen(PixelAt(m_bar->m_hWnd, x, 6)); }
+    // Blocks on the row through their middle, counted by their left edges.
+    int VisibleBlocks()
+    {
+        int blocks = 0;
+        for (int x = 0; x < kBarWidth; ++x)
+            blocks += GreenAt(x) && (x == 0 || !GreenAt(x - 1)) ? 1 : 0;
+        return blocks;
+    }
+
+    static const int kBarWidth = 240;
+    CProgressDlg m_dialog;
+    CSkinProgressBar *m_bar = nullptr;
+};
+
 } // namespace
+
+TEST_F(ProgressPaint, PaintsKPlusOneBlocksAndAWhiteRectangleAtZero)
+{
+    // K = 20 * pos / upper; at K = 20 the 21st block would start at 242, past the right edge.
+    const struct { ULONGLONG pos, upper; int blocks; } rows[] = {{1, 300, 1}, {150, 300, 11}, {7, 9, 16}, {9, 9, 20}};
+    for (const auto &row : rows) {
+        SetProgress(row.pos, row.upper);
+        EXPECT_EQ(row.blocks, VisibleBlocks()) << row.pos << "/" << row.upper;
+    }
+    // Two pixels in, ten wide, at a pitch of twelve.
+    SetProgress(150, 300);
+    const struct { int x; bool green; } columns[] = {{1, false}, {2, true}, {11, true}, {12, false}, {13, false}, {14, true}};
+    for (const auto &column : columns)
+        EXPECT_EQ(column.green, GreenAt(column.x)) << "x = " << column.x;
+
+    SetProgress(0, 10);
+    EXPECT_EQ(0, CountPixels(m_bar->m_hWnd, [](COLORREF c) { return c != RGB(255, 255, 255); }, 3));
+}
+
+TEST_F(ProgressPaint, WithoutBlockBitmapBlocksAreSolidGreen)
+{
+    m_bar->m_blockBitmap.Reset();
+    SetProgress(150, 300);
+    EXPECT_EQ(RGB(0, 225, 0), PixelAt(m_bar->m_hWnd, 2, 8));
+    EXPECT_EQ(11, VisibleBlocks());
+}
 
 TEST_F(ProgressPaint, StatusTextIsPaintedAndReplacesTheOldText)
 {
     HWND label = m_dialog.m_status.m_hWnd;
     ASSERT_NE(nullptr, label);
     EXPECT_EQ(-1, InkOf(label).left) << "the initial text is empty";
-
-    const char longText[] = "Corrupting file: a-rather-long-file-name.bin";
-    m_dialog.SetStatusText(longText);
-    InkSpan first = InkOf(label);
-    ASSERT_GE(first.left, 0);
-    EXPECT_LE(first.left, 2);
-    EXPECT_NEAR(TextWidth(label, longText), first.right, 3);
-
     // The shorter text must leave nothing of the longer one behind.
-    m_dialog.SetStatusText("Corrupting file: b");
-    InkSpan second = InkOf(label);
-    EXPECT_NEAR(TextWidth(label, "Corrupting file: b"), second.right, 3);
+    for (const char *text : {"Corrupting file: a-rather-long-file-name.bin", "Corrupting file: b"}) {
+        m_dialog.SetStatusText(text);
+        const InkSpan ink = InkOf(label);
+        EXPECT_GE(ink.left, 0) << text;
+        EXPECT_LE(ink.left, 2) << text;
+        EXPECT_NEAR(TextWidth(label, text), ink.right, 3) << text;
+    }
 }
 
 TEST_F(ProgressPaint, DisabledLabelIsEngravedInGreyText)
@@ -184,48 +141,26 @@ TEST_F(ProgressPaint, DisabledLabelIsEngravedInGreyText)
     HWND label = m_dialog.m_status.m_hWnd;
     EnableWindow(label, FALSE);
     m_dialog.SetStatusText("Corrupting file: disabled.bin");
-    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
-    RECT client;
-    GetClientRect(label, &client);
-    int greyPixels = 0;
-    int blackPixels = 0;
-    for (int y = 0; y < client.bottom; ++y) {
-        for (int x = 0; x < client.right; ++x) {
-            const COLORREF c = PixelAt(label, x, y);
-            greyPixels += c == grey ? 1 : 0;
-            blackPixels += c == RGB(0, 0, 0) ? 1 : 0;
-        }
-    }
-    EXPECT_GT(greyPixels, 20);
-    EXPECT_EQ(0, blackPixels) << "the black text colour is for enabled labels only";
+    EXPECT_GT(CountPixels(label, [](COLORREF c) { return c == GetSysColor(COLOR_GRAYTEXT); }), 20);
+    EXPECT_EQ(0, CountPixels(label, [](COLORREF c) { return c == RGB(0, 0, 0); }))
+        << "the black text colour is for enabled labels only";
 }
 
-TEST(ProgressCancel, CancelButtonRaisesTheFlagAndEndsTheDialog)
+// The Cancel button, then the close button, on one dialog object created afresh for each run.
+TEST(ProgressCancel, CancelAndCloseButtonRaiseTheFlagAndEndTheDialog)
 {
     CProgressDlg dialog;
-    bool cancelled = false;
-    ASSERT_NE(nullptr, dialog.Create(nullptr));
-    dialog.SetCancelFlag(&cancelled);
-    ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
-    PumpUntil([] { return false; }, 100);
-    ClickAt(CentreOf(GetDlgItem(dialog.m_hWnd, IDCANCEL)));
-    EXPECT_TRUE(PumpUntil([&] { return cancelled; }, 3000));
-    EXPECT_FALSE(IsWindowVisible(dialog.m_hWnd)) << "EndDialog hides a modeless dialog";
-    DestroyWindow(dialog.m_hWnd);
-    EXPECT_EQ(nullptr, dialog.m_hWnd);
-}
-
-TEST(ProgressCancel, CloseButtonDoesTheSameAndTheDialogCanBeCreatedAgain)
-{
-    CProgressDlg dialog;
-    for (int run = 0; run < 2; ++run) {
+    for (bool closeButton : {false, true}) {
+        SCOPED_TRACE(closeButton ? "close button" : "Cancel");
         bool cancelled = false;
-        ASSERT_NE(nullptr, dialog.Create(nullptr)) << "run " << run;
+        ASSERT_NE(nullptr, dialog.Create(nullptr));
         dialog.SetCancelFlag(&cancelled);
         ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
-        PumpUntil([] { return false; }, 100);
-        ClickAt(CentreOf(FindWindowExA(dialog.m_hWnd, nullptr, "VSButton", nullptr)));
-        EXPECT_TRUE(PumpUntil([&] { return cancelled; }, 3000)) << "run " << run;
+        PumpFor(100);
+        ClickAt(CentreOf(closeButton ? FindWindowExA(dialog.m_hWnd, nullptr, "VSButton", nullptr)
+                                     : GetDlgItem(dialog.m_hWnd, IDCANCEL)));
+        EXPECT_TRUE(PumpUntil([&] { return cancelled; }, 3000));
+        EXPECT_FALSE(IsWindowVisible(dialog.m_hWnd)) << "EndDialog hides a modeless dialog";
         DestroyWindow(dialog.m_hWnd);
         EXPECT_EQ(nullptr, dialog.m_hWnd);
         EXPECT_EQ(nullptr, dialog.m_pBar->m_hWnd);
@@ -234,31 +169,17 @@ TEST(ProgressCancel, CloseButtonDoesTheSameAndTheDialogCanBeCreatedAgain)
 
 namespace {
 
-// Face colours at a point of the face away from the caption (see resources/art/make_art.py):
-// silver when resting, amber when hovered, darker grey-blue when pressed.
-enum class Face { Normal, Hovered, Pressed, Other };
-
-Face FaceAt(HWND button)
+// Face colours at a point away from the caption (see resources/art/make_art.py): silver when
+// resting, amber when hovered, darker grey-blue when pressed.
+const char *FaceAt(HWND button)
 {
     const COLORREF c = PixelAt(button, 8, 5);
     const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
     if (r > 240 && b < 200 && g > 150)
-        return Face::Hovered;
+        return "hovered";
     if (r > 215 && g > 215 && b > 215)
-        return Face::Normal;
-    if (r < 200 && b > r)
-        return Face::Pressed;
-    return Face::Other;
-}
-
-const char *Name(Face face)
-{
-    switch (face) {
-    case Face::Normal: return "normal";
-    case Face::Hovered: return "hovered";
-    case Face::Pressed: return "pressed";
-    default: return "other";
-    }
+        return "normal";
+    return r < 200 && b > r ? "pressed" : "other";
 }
 
 } // namespace
@@ -269,9 +190,8 @@ TEST(HoverButtonInput, HoverPressedAndLeaveWithRealMouse)
     ASSERT_NE(nullptr, dialog.Create(nullptr));
     ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
     SetForegroundWindow(dialog.m_hWnd);
-
-    // A button of the module's own "VSButton" class with the Cancel faces, away from Cancel
-    // so that a click ends nothing.
+    // A button of the module's "VSButton" class with the Cancel faces, away from Cancel so that
+    // a click ends nothing.
     CHoverButton button;
     button.m_faces = dialog.m_faces.Get();
     button.m_faceBase = 8;
@@ -279,30 +199,26 @@ TEST(HoverButtonInput, HoverPressedAndLeaveWithRealMouse)
     HWND window = button.Create(dialog.m_hWnd, rect, "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 1000);
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(window, button.m_hWnd);
-    PumpUntil([] { return false; }, 100);
+    PumpFor(100);
 
     MoveMouseTo(POINT{5, 5});
-    PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(Face::Normal, FaceAt(window)) << Name(FaceAt(window));
-
+    PumpFor(100);
+    EXPECT_STREQ("normal", FaceAt(window));
     MoveMouseTo(CentreOf(window));
     ASSERT_TRUE(PumpUntil([&] { return button.m_bHover; }, 3000)) << "no hover";
-    PumpUntil([] { return false; }, 50);
-    EXPECT_EQ(Face::Hovered, FaceAt(window)) << Name(FaceAt(window));
-
+    PumpFor(50);
+    EXPECT_STREQ("hovered", FaceAt(window));
     MouseButton(true);
-    PumpUntil([] { return false; }, 150);
-    EXPECT_EQ(Face::Pressed, FaceAt(window)) << Name(FaceAt(window));
-
+    PumpFor(150);
+    EXPECT_STREQ("pressed", FaceAt(window));
     MouseButton(false);
-    PumpUntil([] { return false; }, 150);
+    PumpFor(150);
     EXPECT_TRUE(button.m_bHover);
-    EXPECT_EQ(Face::Hovered, FaceAt(window)) << Name(FaceAt(window));
-
+    EXPECT_STREQ("hovered", FaceAt(window));
     MoveMouseTo(POINT{5, 5});
     EXPECT_TRUE(PumpUntil([&] { return !button.m_bHover; }, 3000)) << "no leave";
-    PumpUntil([] { return false; }, 50);
-    EXPECT_EQ(Face::Normal, FaceAt(window)) << Name(FaceAt(window));
+    PumpFor(50);
+    EXPECT_STREQ("normal", FaceAt(window));
 
     DestroyWindow(dialog.m_hWnd);
     EXPECT_EQ(nullptr, button.m_hWnd);

@@ -1,58 +1,53 @@
 #include "UiTestSupport.h"
 #include "support/DialogAnswerer.h"
 
+#include <gtest/gtest.h>
+
 namespace uitest {
 
-DialogDriver::DialogDriver(std::function<void(HWND)> act, DWORD timeoutMs, DWORD thread)
-    : m_act(std::move(act)), m_timeout(timeoutMs), m_thread(thread), m_worker(nullptr), m_ok(false)
-{
-    m_worker = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
-}
+namespace {
 
-DialogDriver::~DialogDriver()
+struct Driver
 {
-    Finish();
-}
+    const Action &act;
+    DWORD thread;
+    DWORD timeout;
+    bool ok;
+};
 
-bool DialogDriver::Finish()
+DWORD WINAPI DriverThread(void *param)
 {
-    if (m_worker) {
-        WaitForSingleObject(m_worker, INFINITE);
-        CloseHandle(m_worker);
-        m_worker = nullptr;
+    Driver &driver = *static_cast<Driver *>(param);
+    const DWORD start = GetTickCount();
+    HWND dialog = nullptr;
+    while (!dialog && GetTickCount() - start < driver.timeout) {
+        const std::vector<HWND> dialogs = ThreadDialogs(driver.thread);
+        dialog = dialogs.empty() ? nullptr : dialogs.front();
+        Sleep(5);
     }
-    return m_ok;
-}
-
-DWORD WINAPI DialogDriver::ThreadProc(void *self)
-{
-    static_cast<DialogDriver *>(self)->Run();
+    if (!dialog)
+        return 0;
+    Sleep(100); // its first paint
+    driver.act(dialog);
+    while (IsWindow(dialog) && IsWindowVisible(dialog) && GetTickCount() - start < driver.timeout)
+        Sleep(5);
+    driver.ok = !IsWindow(dialog) || !IsWindowVisible(dialog);
+    if (!driver.ok)
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return 0;
 }
 
-void DialogDriver::Run()
+} // namespace
+
+int Drive(const Action &act, const std::function<int()> &show, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    HWND dialog = nullptr;
-    while (!dialog && GetTickCount() - start < m_timeout) {
-        std::vector<HWND> dialogs = ThreadDialogs(m_thread);
-        if (!dialogs.empty())
-            dialog = dialogs.front();
-        else
-            Sleep(5);
-    }
-    if (!dialog)
-        return;
-    // Let the dialog finish its first paint before it is looked at.
-    Sleep(100);
-    m_act(dialog);
-    while (IsWindow(dialog) && IsWindowVisible(dialog) && GetTickCount() - start < m_timeout)
-        Sleep(5);
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return;
-    }
-    m_ok = true;
+    Driver driver{act, GetCurrentThreadId(), timeoutMs, false};
+    HANDLE worker = CreateThread(nullptr, 0, DriverThread, &driver, 0, nullptr);
+    const int code = show();
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+    EXPECT_TRUE(driver.ok) << "the dialog did not appear or did not close";
+    return code;
 }
 
 void PressKey(DWORD thread, WORD key)
@@ -126,56 +121,45 @@ COLORREF PixelAt(HWND window, int x, int y)
     return color;
 }
 
-DWORD GdiObjectCount()
-{
-    const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (reported)
-        return reported;
-    DWORD count = 0;
-    for (ULONG_PTR index = 1; index < 0x10000; ++index) {
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)))
-            ++count;
-    }
-    return count;
-}
-
-DWORD UserObjectCount()
-{
-    const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    if (reported)
-        return reported;
-    const DWORD process = GetCurrentProcessId();
-    DWORD count = 0;
-    // User handles are even values from 0x20 on.
-    for (ULONG_PTR value = 0x20; value < 0xFFF0; value += 2) {
-        HWND window = reinterpret_cast<HWND>(value);
-        DWORD owner = 0;
-        if (IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == process) {
-            ++count;
-            continue;
-        }
-        if (IsMenu(reinterpret_cast<HMENU>(value))) {
-            ++count;
-            continue;
-        }
-        ICONINFO info = {};
-        if (GetIconInfo(reinterpret_cast<HICON>(value), &info)) {
-            if (info.hbmColor)
-                DeleteObject(info.hbmColor);
-            if (info.hbmMask)
-                DeleteObject(info.hbmMask);
-            ++count;
-        }
-    }
-    return count;
-}
-
 RECT ChildRect(HWND control)
 {
     RECT rect = {};
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT *>(&rect), 2);
     return rect;
+}
+
+DWORD GdiObjectCount()
+{
+    if (const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))
+        return reported;
+    DWORD count = 0;
+    for (ULONG_PTR index = 1; index < 0x10000; ++index)
+        count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) ? 1 : 0;
+    return count;
+}
+
+DWORD UserObjectCount()
+{
+    if (const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS))
+        return reported;
+    const DWORD process = GetCurrentProcessId();
+    DWORD count = 0;
+    // User handles are even values from 0x20 on: windows of this process, menus, icons/cursors.
+    for (ULONG_PTR value = 0x20; value < 0xFFF0; value += 2) {
+        HWND window = reinterpret_cast<HWND>(value);
+        DWORD owner = 0;
+        ICONINFO icon = {};
+        if ((IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == process) ||
+            IsMenu(reinterpret_cast<HMENU>(value))) {
+            ++count;
+        } else if (GetIconInfo(reinterpret_cast<HICON>(value), &icon)) {
+            DeleteObject(icon.hbmColor);
+            DeleteObject(icon.hbmMask);
+            ++count;
+        }
+    }
+    return count;
 }
 
 } // namespace uitest

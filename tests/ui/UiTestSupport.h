@@ -2,56 +2,36 @@
 #include <windows.h>
 #include <functional>
 
-// Helpers for driving the module's dialogs as a user would and reading back what they paint.
+// Driving the module's dialogs as a user would and reading back what they paint.
 namespace uitest {
 
-// Acts on the first visible dialog of a thread from a helper thread: waits for it to appear,
-// calls act(dialog), then waits for it to go. If no dialog appears, or it is still there
-// after the timeout, it is recorded as timed out and the dialog is closed with id 2, so a
-// test can never hang on a modal loop.
-class DialogDriver
-{
-public:
-    explicit DialogDriver(std::function<void(HWND)> act, DWORD timeoutMs = 10000, DWORD thread = GetCurrentThreadId());
-    ~DialogDriver();
-    DialogDriver(const DialogDriver &) = delete;
-    DialogDriver &operator=(const DialogDriver &) = delete;
+using Action = std::function<void(HWND)>;
 
-    // Waits for the helper to finish; true when the dialog appeared, was acted on and went.
-    bool Finish();
+// Runs show() (which shows a modal dialog on this thread) while a helper thread waits for the
+// dialog, lets it paint, calls act(dialog) and waits for it to go. A dialog that does not appear
+// or does not go within timeoutMs fails the test and is closed with id 2, so nothing hangs.
+int Drive(const Action &act, const std::function<int()> &show, DWORD timeoutMs = 10000);
 
-private:
-    static DWORD WINAPI ThreadProc(void *self);
-    void Run();
-
-    std::function<void(HWND)> m_act;
-    DWORD m_timeout;
-    DWORD m_thread;
-    HANDLE m_worker;
-    bool m_ok;
-};
-
-// Keyboard: a key press delivered to the window that has the focus on the thread.
+// Input as a user gives it: a key to the focused window, real mouse input through SendInput.
 void PressKey(DWORD thread, WORD key);
-// Mouse: real input through SendInput at a screen point.
 void MoveMouseTo(POINT screen);
 void MouseButton(bool down);
 void ClickAt(POINT screen);
-// Centre of a window in screen coordinates.
 POINT CentreOf(HWND window);
 
-// Runs the thread's message loop for a while, or until done() is true. Returns done().
+// Runs the thread's message loop until done() or the timeout; returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
+inline void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
-// Pixel of a window's client area as painted on screen.
 COLORREF PixelAt(HWND window, int x, int y);
-
-// Process-wide counts of GDI and USER objects. Wine's GetGuiResources answers 0, so there
-// the handle tables are probed instead (a 16-bit handle value matches any generation).
-DWORD GdiObjectCount();
-DWORD UserObjectCount();
-
 // Window rectangle of a control in its parent's client coordinates.
 RECT ChildRect(HWND control);
+inline int Width(const RECT &r) { return r.right - r.left; }
+inline int Height(const RECT &r) { return r.bottom - r.top; }
+
+// Process-wide GDI and USER object counts. Wine's GetGuiResources answers 0, so there the
+// handle tables are probed instead (a 16-bit handle value matches any generation).
+DWORD GdiObjectCount();
+DWORD UserObjectCount();
 
 } // namespace uitest
