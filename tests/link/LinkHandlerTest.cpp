@@ -1,60 +1,32 @@
 // The shell-link handler: creation and aggregation, its empty IDispatch, the drop list, the
-// sync mutex it takes or finds, the Secure Delete item it takes over, and its hand-over.
-#include <gtest/gtest.h>
-
+// sync mutex it takes or finds, the Secure Delete item it takes over, and its hand-over; last,
+// both Secure Delete handlers in one menu of another process, from the real module file.
 #include "../recycle/DeleteClassStub.h"
 #include "../recycle/NamedMutexProbe.h"
+#include "../recycle/ShellHostRun.h"
+#include "../recycle/TestObjects.h"
 #include "DropDataObject.h"
 #include "common/ComPtr.h"
+#include "common/Scoped.h"
 #include "delete/COrvexDeleteFile.h"
 #include "link/CShelLinkHandler.h"
 #include "module/Module.h"
 #include "support/DialogAnswerer.h"
 #include "support/TestSupport.h"
 
-using Paths = std::vector<std::string>;
-
 namespace {
 
 const char kConfirmText[] = "Do you really want to delete selected items\nusing Talmior 2005 Trial Secure Delete?";
 const char kMenuText[] = "Talmior 2005 Trial Secure Delete";
 
-class LinkRef
-{
-public:
-    LinkRef() : m_handler(nullptr)
-    {
-        void *object = nullptr;
-        EXPECT_EQ(CShelLinkHandler::CreateInstance(nullptr, IID_IShellinkHandler, &object), S_OK);
-        m_handler = static_cast<CShelLinkHandler *>(static_cast<IShellinkHandler *>(object));
-    }
-    ~LinkRef() { Reset(); }
-    LinkRef(const LinkRef &) = delete;
-    LinkRef &operator=(const LinkRef &) = delete;
-    CShelLinkHandler *operator->() const { return m_handler; }
-    void Reset()
-    {
-        if (m_handler)
-            m_handler->Release();
-        m_handler = nullptr;
-    }
-    HRESULT Initialize(const Paths &paths)
-    {
-        CComPtr<IDataObject> data;
-        EXPECT_EQ(CDropDataObject::Create(paths, true, data.Receive()), S_OK);
-        return m_handler->Initialize(nullptr, data.Get(), nullptr);
-    }
-    Paths Files() const
-    {
-        Paths files;
-        for (size_t i = 0; i < m_handler->m_files.Count(); ++i)
-            files.push_back(m_handler->m_files[i].c_str());
-        return files;
-    }
+using LinkRef = CObjectRef<CShelLinkHandler, IShellinkHandler, IID_IShellinkHandler>;
 
-private:
-    CShelLinkHandler *m_handler;
-};
+HRESULT InitializeWith(IShellExtInit *handler, const Paths &paths)
+{
+    CComPtr<IDataObject> data;
+    EXPECT_EQ(CDropDataObject::Create(paths, true, data.Receive()), S_OK);
+    return handler->Initialize(nullptr, data.Get(), nullptr);
+}
 
 bool SyncMutexExists()
 {
@@ -74,47 +46,16 @@ public:
     explicit PublishedCommandId(UINT idCmd)
         : m_block(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
                                      (g_productTitle + "_memFile").c_str())),
-          m_view(m_block ? MapViewOfFile(m_block, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr)
+          m_view(m_block ? MapViewOfFile(m_block.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr)
     {
         if (m_view)
-            *static_cast<UINT *>(m_view) = idCmd;
+            *static_cast<UINT *>(m_view.Get()) = idCmd;
     }
-    ~PublishedCommandId()
-    {
-        if (m_view)
-            UnmapViewOfFile(m_view);
-        if (m_block)
-            CloseHandle(m_block);
-    }
-    bool Ok() const { return m_view != nullptr; }
+    bool Ok() const { return m_view.IsValid(); }
 
 private:
-    HANDLE m_block;
-    void *m_view;
-};
-
-std::vector<std::pair<UINT, std::string>> MenuItems(HMENU menu)
-{
-    std::vector<std::pair<UINT, std::string>> items;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        char text[256] = {};
-        GetMenuStringA(menu, i, text, sizeof(text), MF_BYPOSITION);
-        items.emplace_back(GetMenuItemID(menu, i), text);
-    }
-    return items;
-}
-
-using Items = std::vector<std::pair<UINT, std::string>>;
-
-class CMenu
-{
-public:
-    CMenu() : m_menu(CreatePopupMenu()) {}
-    ~CMenu() { DestroyMenu(m_menu); }
-    HMENU Get() const { return m_menu; }
-
-private:
-    HMENU m_menu;
+    CKernelHandle m_block;
+    CMappedView m_view;
 };
 
 // An outer object that counts what its inner object delegates to it.
@@ -155,98 +96,75 @@ protected:
         sandbox::RemoveTree(m_folder);
         CoUninitialize();
     }
+    void ExpectFilesKept() const
+    {
+        for (const std::string &file : m_files)
+            EXPECT_EQ(sandbox::ReadFileBytes(file), "content of " + file.substr(file.rfind('\\') + 1)) << file;
+        EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "neighbour");
+    }
 
     std::string m_folder;
     Paths m_files;
     std::string m_neighbour;
 };
 
-TEST_F(LinkHandler, CreationCountsTheModuleLockAndAnswersItsInterfaces)
+TEST_F(LinkHandler, ComFaceWithADispatchThatServesNothing)
 {
     EXPECT_EQ(CShelLinkHandler::CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
     const LONG locks = g_module.LockCount();
     {
         LinkRef handler;
         EXPECT_EQ(g_module.LockCount(), locks + 1);
-        for (REFIID riid : {IID_IUnknown, IID_IDispatch, IID_IShellinkHandler, IID_IContextMenu, IID_IShellExtInit,
-                            IID_IProvideClassInfo}) {
-            CComPtr<IUnknown> face;
-            EXPECT_EQ(handler->QueryInterface(riid, face.ReceiveVoid()), S_OK);
-        }
-        void *other = reinterpret_cast<void *>(1);
-        EXPECT_EQ(handler->QueryInterface(IID_IPersist, &other), E_NOINTERFACE);
-        EXPECT_EQ(other, nullptr);
+        ExpectInterfaces(static_cast<IShellinkHandler *>(handler.Get()), {IID_IUnknown, IID_IDispatch, IID_IShellinkHandler, IID_IContextMenu,
+                                         IID_IShellExtInit, IID_IProvideClassInfo});
+        ExpectTypeInfo(handler.Get(), handler.Get(), IID_IShellinkHandler, CLSID_CShelLinkHandler);
+
+        OLECHAR name[] = L"Initialize";
+        LPOLESTR names[] = {name};
+        DISPID id = 0;
+        EXPECT_EQ(handler->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+        DISPPARAMS none = {};
+        VARIANT result;
+        result.vt = VT_I4;
+        result.lVal = 7;
+        EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+                  DISP_E_MEMBERNOTFOUND);
+        EXPECT_EQ(result.vt, VT_EMPTY);
+        EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
+        VARIANT argument;
+        argument.vt = VT_I4;
+        argument.lVal = 1;
+        DISPPARAMS one = {&argument, nullptr, 1, 0};
+        EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
+                  DISP_E_BADPARAMCOUNT);
     }
     EXPECT_EQ(g_module.LockCount(), locks);
 }
 
+// What the module's aggregation matrix leaves out: the aggregate's module lock, and the inner
+// unknown answering IUnknown with itself while its other interfaces count on the outer object.
 TEST_F(LinkHandler, AnAggregatedHandlerDelegatesToItsOuterObject)
 {
     COuter outer;
-    void *object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(CShelLinkHandler::CreateInstance(&outer, IID_IContextMenu, &object), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(object, nullptr);
-
     const LONG locks = g_module.LockCount();
+    void *object = nullptr;
     ASSERT_EQ(CShelLinkHandler::CreateInstance(&outer, IID_IUnknown, &object), S_OK);
     IUnknown *inner = static_cast<IUnknown *>(object);
-    EXPECT_NE(inner, static_cast<IUnknown *>(&outer));
     EXPECT_EQ(g_module.LockCount(), locks + 1);
-
-    CComPtr<IContextMenu> menu;
-    ASSERT_EQ(inner->QueryInterface(IID_IContextMenu, menu.ReceiveVoid()), S_OK);
-    EXPECT_EQ(outer.refs, 2u) << "an interface of the aggregate counts on the outer object";
-    void *init = nullptr;
-    EXPECT_EQ(menu->QueryInterface(IID_IShellExtInit, &init), E_NOINTERFACE) << "asked of the outer object";
-    EXPECT_EQ(outer.queries, 1);
-    CComPtr<IUnknown> innerAgain;
-    EXPECT_EQ(inner->QueryInterface(IID_IUnknown, innerAgain.ReceiveVoid()), S_OK);
-    EXPECT_EQ(innerAgain.Get(), inner) << "the inner unknown answers IUnknown with itself";
-    innerAgain.Reset();
-    menu.Reset();
+    {
+        CComPtr<IContextMenu> menu;
+        ASSERT_EQ(inner->QueryInterface(IID_IContextMenu, menu.ReceiveVoid()), S_OK);
+        EXPECT_EQ(outer.refs, 2u);
+        void *init = nullptr;
+        EXPECT_EQ(menu->QueryInterface(IID_IShellExtInit, &init), E_NOINTERFACE) << "asked of the outer object";
+        EXPECT_EQ(outer.queries, 1);
+        CComPtr<IUnknown> innerAgain;
+        EXPECT_EQ(inner->QueryInterface(IID_IUnknown, innerAgain.ReceiveVoid()), S_OK);
+        EXPECT_EQ(innerAgain.Get(), inner);
+    }
     EXPECT_EQ(outer.refs, 1u);
     EXPECT_EQ(inner->Release(), 0u);
     EXPECT_EQ(g_module.LockCount(), locks);
-}
-
-TEST_F(LinkHandler, ItsDispatchServesNothing)
-{
-    LinkRef handler;
-    UINT count = 0;
-    EXPECT_EQ(handler->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 1u);
-    CComPtr<ITypeInfo> info;
-    EXPECT_EQ(handler->GetTypeInfo(1, 0, info.Receive()), DISP_E_BADINDEX);
-    ASSERT_EQ(handler->GetTypeInfo(0, 0, info.Receive()), S_OK);
-    TYPEATTR *attributes = nullptr;
-    ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-    EXPECT_TRUE(IsEqualGUID(attributes->guid, IID_IShellinkHandler));
-    info->ReleaseTypeAttr(attributes);
-
-    OLECHAR name[] = L"Initialize";
-    LPOLESTR names[] = {name};
-    DISPID id = 0;
-    EXPECT_EQ(handler->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
-    DISPPARAMS none = {};
-    VARIANT result;
-    result.vt = VT_I4;
-    result.lVal = 7;
-    EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(result.vt, VT_EMPTY);
-    EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
-    VARIANT argument;
-    argument.vt = VT_I4;
-    argument.lVal = 1;
-    DISPPARAMS one = {&argument, nullptr, 1, 0};
-    EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
-
-    CComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(handler->GetClassInfo(coclass.Receive()), S_OK);
-    ASSERT_EQ(coclass->GetTypeAttr(&attributes), S_OK);
-    EXPECT_TRUE(IsEqualGUID(attributes->guid, CLSID_CShelLinkHandler));
-    EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
-    coclass->ReleaseTypeAttr(attributes);
 }
 
 TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
@@ -256,17 +174,17 @@ TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
     CComPtr<IDataObject> noDropList;
     ASSERT_EQ(CDropDataObject::Create(m_files, false, noDropList.Receive()), S_OK);
     EXPECT_EQ(handler->Initialize(nullptr, noDropList.Get(), nullptr), E_FAIL);
-    EXPECT_EQ(handler.Initialize({}), E_FAIL);
+    EXPECT_EQ(InitializeWith(handler.Get(), {}), E_FAIL);
     EXPECT_FALSE(SyncMutexExists()) << "no mutex for an empty drop list";
 
-    EXPECT_EQ(handler.Initialize(m_files), S_OK);
-    EXPECT_EQ(handler.Files(), m_files);
+    EXPECT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
+    EXPECT_EQ(Strings(handler->m_files), m_files);
     EXPECT_FALSE(handler->m_bMutexExisted);
     EXPECT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT)) << "owned by this thread";
 
     // A repeated call starts over: one list, one handle.
-    EXPECT_EQ(handler.Initialize({m_neighbour}), S_OK);
-    EXPECT_EQ(handler.Files(), Paths({m_neighbour}));
+    EXPECT_EQ(InitializeWith(handler.Get(), {m_neighbour}), S_OK);
+    EXPECT_EQ(Strings(handler->m_files), Paths({m_neighbour}));
     EXPECT_FALSE(handler->m_bMutexExisted);
     handler.Reset();
     EXPECT_FALSE(SyncMutexExists()) << "the final release closes the handle";
@@ -275,7 +193,7 @@ TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
 TEST_F(LinkHandler, TheItemIsAddedForEveryKindOfRequest)
 {
     LinkRef handler;
-    ASSERT_EQ(handler.Initialize(m_files), S_OK);
+    ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
     for (UINT flags : {CMF_DEFAULTONLY, CMF_NORMAL, CMF_EXPLORE}) {
         CMenu menu;
         AppendMenuA(menu.Get(), MF_STRING, 1, "Open");
@@ -286,59 +204,30 @@ TEST_F(LinkHandler, TheItemIsAddedForEveryKindOfRequest)
     EXPECT_EQ(handler->GetCommandString(0, GCS_VERBA, nullptr, name, sizeof(name)), E_NOTIMPL);
 }
 
-TEST_F(LinkHandler, AFoundMutexAndAPublishedIdTakeTheOtherItemOut)
+// A handler that found the mutex (the Secure Delete handler came first) takes the other item out
+// once the block names it, and at its command only closes the mutex: a ReleaseMutex on this, the
+// owning thread, would free it.
+TEST_F(LinkHandler, AHandlerThatFoundTheMutexTakesTheOtherItemOutAndOnlyClosesIt)
 {
     HANDLE held = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
     ASSERT_NE(held, nullptr);
     {
         LinkRef handler;
-        ASSERT_EQ(handler.Initialize(m_files), S_OK);
+        ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
         EXPECT_TRUE(handler->m_bMutexExisted);
-        {
+        auto menuAfter = [&handler](UINT idCmdFirst, bool withOtherItem) {
             CMenu menu;
-            AppendMenuA(menu.Get(), MF_STRING, 100, kMenuText);
-            handler->QueryContextMenu(menu.Get(), 0, 200, 300, CMF_NORMAL);
-            EXPECT_EQ(MenuItems(menu.Get()), Items({{200u, kMenuText}, {100u, kMenuText}})) << "no block: both stay";
-        }
+            if (withOtherItem)
+                AppendMenuA(menu.Get(), MF_STRING, 100, kMenuText);
+            handler->QueryContextMenu(menu.Get(), 0, idCmdFirst, 300, CMF_NORMAL);
+            return MenuItems(menu.Get());
+        };
+        EXPECT_EQ(menuAfter(200, true), Items({{200u, kMenuText}, {100u, kMenuText}})) << "no block: both stay";
         PublishedCommandId published(100);
         ASSERT_TRUE(published.Ok());
-        {
-            CMenu menu;
-            AppendMenuA(menu.Get(), MF_STRING, 100, kMenuText);
-            handler->QueryContextMenu(menu.Get(), 0, 200, 300, CMF_NORMAL);
-            EXPECT_EQ(MenuItems(menu.Get()), Items({{200u, kMenuText}}));
-        }
-        {
-            // A stale id from another menu that equals ours must not take our own item.
-            CMenu menu;
-            handler->QueryContextMenu(menu.Get(), 0, 100, 300, CMF_NORMAL);
-            EXPECT_EQ(MenuItems(menu.Get()), Items({{100u, kMenuText}}));
-        }
-    }
-    ReleaseMutex(held);
-    CloseHandle(held);
-}
+        EXPECT_EQ(menuAfter(200, true), Items({{200u, kMenuText}}));
+        EXPECT_EQ(menuAfter(100, false), Items({{100u, kMenuText}})) << "a stale id equal to ours spares our item";
 
-TEST_F(LinkHandler, AHandlerThatOwnedTheMutexReleasesItWhenTheCommandStarts)
-{
-    LinkRef handler;
-    ASSERT_EQ(handler.Initialize(m_files), S_OK);
-    ASSERT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT));
-    DialogAnswerer answers({IDCANCEL});
-    EXPECT_EQ(handler->InvokeCommand(nullptr), S_OK);
-    EXPECT_EQ(handler->m_hSyncMutex.Get(), nullptr);
-    EXPECT_FALSE(SyncMutexExists()) << "released and closed";
-}
-
-TEST_F(LinkHandler, AHandlerThatFoundTheMutexOnlyClosesIt)
-{
-    // This thread owns the mutex: a ReleaseMutex by the handler (same thread) would free it.
-    HANDLE held = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
-    ASSERT_NE(held, nullptr);
-    {
-        LinkRef handler;
-        ASSERT_EQ(handler.Initialize(m_files), S_OK);
-        ASSERT_TRUE(handler->m_bMutexExisted);
         DialogAnswerer answers({IDCANCEL});
         EXPECT_EQ(handler->InvokeCommand(nullptr), S_OK);
         EXPECT_EQ(handler->m_hSyncMutex.Get(), nullptr);
@@ -350,11 +239,14 @@ TEST_F(LinkHandler, AHandlerThatFoundTheMutexOnlyClosesIt)
     EXPECT_FALSE(SyncMutexExists()) << "the handler's own handle was closed";
 }
 
-TEST_F(LinkHandler, DecliningLeavesTheFilesInPlace)
+// A handler that owned the mutex releases and closes it when its command starts, even when the
+// user declines, which leaves every file in place.
+TEST_F(LinkHandler, DecliningReleasesTheOwnedMutexAndLeavesTheFiles)
 {
     DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
     LinkRef handler;
-    ASSERT_EQ(handler.Initialize(m_files), S_OK);
+    ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
+    ASSERT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT));
     DialogAnswerer answers({IDCANCEL});
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
@@ -362,43 +254,37 @@ TEST_F(LinkHandler, DecliningLeavesTheFilesInPlace)
     EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
     EXPECT_EQ(answers.Texts(), Paths({kConfirmText}));
     EXPECT_EQ(deleter.Log().created, 0);
-    for (const std::string &file : m_files)
-        EXPECT_TRUE(sandbox::Exists(file)) << file;
+    EXPECT_EQ(handler->m_hSyncMutex.Get(), nullptr);
+    EXPECT_FALSE(SyncMutexExists()) << "released and closed";
+    ExpectFilesKept();
 }
 
-TEST_F(LinkHandler, ConfirmingHandsTheDropListOverInOrder)
-{
-    DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
-    ASSERT_EQ(deleter.RegistrationResult(), S_OK);
-    LinkRef handler;
-    ASSERT_EQ(handler.Initialize(m_files), S_OK);
-    DialogAnswerer answers({IDOK});
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = "anything";
-    EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
-    EXPECT_EQ(deleter.Log().rawCalls, 1);
-    EXPECT_EQ(deleter.Log().recycleCalls, 0);
-    EXPECT_EQ(deleter.Log().paths, m_files);
-}
-
-TEST_F(LinkHandler, NoFilesOrNoDeleteClassGiveEFail)
+TEST_F(LinkHandler, ConfirmingHandsTheDropListOverOrFailsWithoutADeleteClass)
 {
     {
         LinkRef empty;
-        EXPECT_EQ(empty.Initialize({}), E_FAIL);
+        EXPECT_EQ(InitializeWith(empty.Get(), {}), E_FAIL);
         DialogAnswerer nothingAsked({});
         EXPECT_EQ(empty->InvokeCommand(nullptr), E_FAIL);
         EXPECT_EQ(nothingAsked.Texts(), Paths());
     }
-
-    DeleteClassRegistration deleter(DeleteClassRegistration::Failing);
-    LinkRef handler;
-    ASSERT_EQ(handler.Initialize(m_files), S_OK);
-    DialogAnswerer answers({IDOK});
-    EXPECT_EQ(handler->InvokeCommand(nullptr), E_FAIL);
-    for (const std::string &file : m_files)
-        EXPECT_TRUE(sandbox::Exists(file)) << file;
+    for (auto kind : {DeleteClassRegistration::Recording, DeleteClassRegistration::Failing}) {
+        SCOPED_TRACE(kind);
+        DeleteClassRegistration deleter(kind);
+        ASSERT_EQ(deleter.RegistrationResult(), S_OK);
+        LinkRef handler;
+        ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
+        DialogAnswerer answers({IDOK});
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = "anything";
+        const bool recording = kind == DeleteClassRegistration::Recording;
+        EXPECT_EQ(handler->InvokeCommand(&info), recording ? S_OK : E_FAIL);
+        EXPECT_EQ(deleter.Log().rawCalls, recording ? 1 : 0);
+        EXPECT_EQ(deleter.Log().recycleCalls, 0);
+        EXPECT_EQ(deleter.Log().paths, recording ? m_files : Paths());
+        ExpectFilesKept();
+    }
 }
 
 // Both Secure Delete handlers in one menu, in either order of initialisation: one item stays.
@@ -432,6 +318,24 @@ TEST_F(LinkHandler, WithTheSecureDeleteHandlerOneItemRemainsInEitherOrder)
         EXPECT_EQ(secureDeleteInit->Initialize(nullptr, data, nullptr), E_INVALIDARG);
         EXPECT_EQ(MenuItems(menu.Get()), Items({{200u, kMenuText}})) << "shell-link handler first";
     }
+    ExpectFilesKept();
+}
+
+TEST_F(LinkHandler, InAnotherProcessOneItemRemainsAndDeletesOnlyWhenConfirmed)
+{
+    const std::string selection = m_files[0] + " " + m_files[1] + " " + m_files[2];
+    for (const char *order : {"both-delete-first", "both-link-first"}) {
+        HostResult menu = RunShellHost(std::string("--handler ") + order + " --menu-only " + selection);
+        EXPECT_EQ(menu.exitCode, 0u) << menu.output;
+        EXPECT_EQ(HostMenuItems(menu.output), Paths({kMenuText})) << order << "\n" << menu.output;
+    }
+    HostResult declined = RunShellHost("--handler both-delete-first --answer cancel " + selection);
+    EXPECT_EQ(declined.exitCode, 0u) << declined.output;
+    ExpectFilesKept();
+
+    HostResult confirmed = RunShellHost("--handler both-delete-first --answer ok " + selection);
+    EXPECT_EQ(confirmed.exitCode, 0u) << confirmed.output;
     for (const std::string &file : m_files)
-        EXPECT_TRUE(sandbox::Exists(file)) << file;
+        EXPECT_FALSE(sandbox::Exists(file)) << file;
+    EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "neighbour");
 }

@@ -1,7 +1,6 @@
 #include "BinFolders.h"
 #include "NamedMutexProbe.h"
 
-#include <gtest/gtest.h>
 #include <cstring>
 
 #include "module/Module.h"
@@ -39,57 +38,42 @@ void MakeFile(const std::string &path, const std::string &bytes)
     sandbox::WriteFileBytes(path, bytes);
 }
 
-std::vector<std::string> FoldersOutsideSandbox()
+static Paths FoldersOutsideSandbox()
 {
-    std::vector<std::string> found;
+    Paths found;
     char drives[MAX_PATH] = {};
     GetLogicalDriveStringsA(MAX_PATH, drives);
-    for (const char *drive = drives; *drive; drive += std::strlen(drive) + 1) {
-        if (OnSandboxDrive(std::string(drive) + "x"))
-            continue;
+    for (const char *drive = drives; *drive; drive += std::strlen(drive) + 1)
         for (const char *name : kBinNames)
-            if (sandbox::Exists(std::string(drive) + name))
+            if (!OnSandboxDrive(std::string(drive) + "x") && sandbox::Exists(std::string(drive) + name))
                 found.push_back(std::string(drive) + name);
-    }
     return found;
 }
 
 } // namespace bins
 
-CleanerRef::CleanerRef() : m_cleaner(nullptr)
+Paths ScanBins()
 {
-    void *object = nullptr;
-    const HRESULT hr = COrvexRecycleCleaner::CreateInstance(nullptr, IID_IOrvexRecycleCleaner, &object);
-    EXPECT_EQ(hr, S_OK);
-    m_cleaner = static_cast<COrvexRecycleCleaner *>(static_cast<IOrvexRecycleCleaner *>(object));
-}
-
-CleanerRef::~CleanerRef()
-{
-    Reset();
-}
-
-void CleanerRef::Reset()
-{
-    if (m_cleaner)
-        m_cleaner->Release();
-    m_cleaner = nullptr;
-}
-
-HRESULT CleanerRef::Scan()
-{
-    return m_cleaner->Initialize(nullptr, nullptr, nullptr);
-}
-
-std::vector<std::string> CleanerRef::Bins() const
-{
-    std::vector<std::string> paths;
-    for (size_t i = 0; i < m_cleaner->m_bins.Count(); ++i)
-        paths.push_back(m_cleaner->m_bins[i].c_str());
-    return paths;
+    CleanerRef cleaner;
+    EXPECT_EQ(cleaner->Initialize(nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(cleaner->m_bNothingToDelete, cleaner->m_bins.Count() == 0);
+    return Bins(cleaner);
 }
 
 bool CleanerMutexExists()
 {
     return NamedMutexExists(g_recycleMutexName.c_str());
+}
+
+void BinsTest::SetUp()
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    ASSERT_EQ(bins::FoldersOutsideSandbox(), Paths()) << "a bin outside the sandbox would be listed";
+    bins::RemoveAll();
+}
+
+void BinsTest::TearDown()
+{
+    bins::RemoveAll();
+    CoUninitialize();
 }

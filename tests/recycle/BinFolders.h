@@ -1,41 +1,35 @@
 #pragma once
-#include <string>
-#include <vector>
-
+#include "TestObjects.h"
 #include "recycle/COrvexRecycleCleaner.h"
 
 // Recycle folders made for the tests, on the sandbox drives only (S: and T:).
 namespace bins {
 
-// Removes every recycle folder of S: and T:.
 void RemoveAll();
-// Makes a folder (and its parents under the drive root); fails the test outside S: and T:.
+// Makes a folder and its parents; fails the test outside S: and T:.
 void MakeFolder(const std::string &path);
-// Makes a file, its folder included, with a little content.
+// Makes a file, its folder included.
 void MakeFile(const std::string &path, const std::string &bytes = "recycled content");
-// A recycle folder on a drive other than the sandbox ones, which a test would list by mistake.
-std::vector<std::string> FoldersOutsideSandbox();
 
 } // namespace bins
 
-// A new cleaner, held by its primary interface.
-class CleanerRef
+using CleanerRef = CObjectRef<COrvexRecycleCleaner, IOrvexRecycleCleaner, IID_IOrvexRecycleCleaner>;
+
+inline Paths Bins(const CleanerRef &cleaner)
 {
-public:
-    CleanerRef();
-    ~CleanerRef();
-    CleanerRef(const CleanerRef &) = delete;
-    CleanerRef &operator=(const CleanerRef &) = delete;
+    return Strings(cleaner->m_bins);
+}
 
-    COrvexRecycleCleaner *operator->() const { return m_cleaner; }
-    COrvexRecycleCleaner *Get() const { return m_cleaner; }
-    HRESULT Scan(); // Initialize as the shell calls it
-    std::vector<std::string> Bins() const;
-    void Reset(); // the final release
+// The bins a new cleaner lists after its scan.
+Paths ScanBins();
 
-private:
-    COrvexRecycleCleaner *m_cleaner;
-};
-
-// Whether the cleaner mutex exists now (any handle to it open in the process or another).
 bool CleanerMutexExists();
+
+// Starts and ends each case with no recycle folders on S: and T:, and makes sure that no bin
+// outside them could be listed.
+class BinsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};

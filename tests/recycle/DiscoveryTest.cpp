@@ -1,63 +1,56 @@
 // Finding the recycle folders: names, per-user folders, housekeeping files, drives and the
 // cleaner mutex, on bins made under the sandbox drives S: and T:.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 
 #include "BinFolders.h"
 #include "NamedMutexProbe.h"
 #include "module/Module.h"
 
-using Paths = std::vector<std::string>;
-
-class RecycleDiscovery : public ::testing::Test
+class RecycleDiscovery : public BinsTest
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(bins::FoldersOutsideSandbox(), Paths()) << "a bin outside the sandbox would be listed";
-        bins::RemoveAll();
-    }
-    void TearDown() override { bins::RemoveAll(); }
 };
 
-TEST_F(RecycleDiscovery, NoBinsListNothing)
+// Each row makes its files (a name ending in a backslash is a folder) on empty drives.
+TEST_F(RecycleDiscovery, WhatIsListed)
 {
+    const Paths housekeeping = {"S:\\recycler\\S-1-5-21-100\\DESKTOP.INI", "S:\\recycler\\S-1-5-21-100\\Info2",
+                                "T:\\recycled\\desktop.Ini", "T:\\recycled\\INFO2"};
+    Paths housekeepingAndMore = housekeeping;
+    housekeepingAndMore.push_back("S:\\recycler\\S-1-5-21-100\\Dc1.txt");
+    housekeepingAndMore.push_back("T:\\recycled\\INFO2.old");
+    const struct
+    {
+        const char *name;
+        Paths made;
+        Paths listed;
+    } rows[] = {
+        {"no bins", {}, {}},
+        {"housekeeping files in any case", housekeeping, {}},
+        {"one more file", housekeepingAndMore, {"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}},
+        {"an empty subfolder", {"T:\\recycled\\Dc2\\"}, {"T:\\recycled\\"}},
+        {"a lower-case mark", {"S:\\recycler\\s-1-5-18\\Dc1.txt"}, {"S:\\recycler\\s-1-5-18\\"}},
+        {"a file named like a per-user folder",
+         {"S:\\recycler\\S-stray", "S:\\recycler\\Dc1.txt", "T:\\recycler\\Dc1.txt"},
+         {"T:\\recycler\\"}},
+        {"recycled after recycler, drives in order",
+         {"T:\\recycler\\S-1-5-21-7\\Dc1.txt", "S:\\recycled\\Dc2.txt"},
+         {"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        bins::RemoveAll();
+        for (const std::string &path : row.made) {
+            if (path.back() == '\\')
+                bins::MakeFolder(path.substr(0, path.size() - 1));
+            else
+                bins::MakeFile(path);
+        }
+        EXPECT_EQ(ScanBins(), row.listed);
+    }
     CleanerRef cleaner;
     EXPECT_TRUE(cleaner->m_bNothingToDelete) << "a new cleaner has nothing to delete";
-    EXPECT_EQ(cleaner.Scan(), S_OK);
-    EXPECT_EQ(cleaner.Bins(), Paths());
-    EXPECT_TRUE(cleaner->m_bNothingToDelete);
-    EXPECT_EQ(cleaner->m_keepList.Count(), 1u);
-    EXPECT_STREQ(cleaner->m_keepList[0].c_str(), "desktop.ini");
-}
-
-TEST_F(RecycleDiscovery, HousekeepingFilesInAnyCaseLeaveABinEmptyAndOneMoreFileListsIt)
-{
-    bins::MakeFile("S:\\recycler\\S-1-5-21-100\\DESKTOP.INI");
-    bins::MakeFile("S:\\recycler\\S-1-5-21-100\\Info2");
-    bins::MakeFile("T:\\recycled\\desktop.Ini");
-    bins::MakeFile("T:\\recycled\\INFO2");
-    {
-        CleanerRef cleaner;
-        EXPECT_EQ(cleaner.Scan(), S_OK);
-        EXPECT_EQ(cleaner.Bins(), Paths());
-        EXPECT_TRUE(cleaner->m_bNothingToDelete);
-    }
-    bins::MakeFile("S:\\recycler\\S-1-5-21-100\\Dc1.txt");
-    bins::MakeFile("T:\\recycled\\INFO2.old");
-    CleanerRef cleaner;
-    EXPECT_EQ(cleaner.Scan(), S_OK);
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}));
-    EXPECT_FALSE(cleaner->m_bNothingToDelete);
-}
-
-TEST_F(RecycleDiscovery, AnEmptySubFolderIsContent)
-{
-    bins::MakeFolder("T:\\recycled\\Dc2");
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"T:\\recycled\\"}));
+    cleaner->Initialize(nullptr, nullptr, nullptr);
+    EXPECT_EQ(Strings(cleaner->m_keepList), Paths({"desktop.ini"}));
 }
 
 TEST_F(RecycleDiscovery, TheFirstPerUserFolderOfTheSearchIsTakenAlone)
@@ -65,109 +58,48 @@ TEST_F(RecycleDiscovery, TheFirstPerUserFolderOfTheSearchIsTakenAlone)
     bins::MakeFile("S:\\recycler\\S-1-5-21-1\\Dc1.txt");
     bins::MakeFile("S:\\recycler\\S-1-5-21-2\\Dc1.txt");
     // The search order is the file system's; the expected folder is whichever comes first.
-    std::string first;
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA("S:\\recycler\\*.*", &entry);
+    HANDLE search = FindFirstFileA("S:\\recycler\\S-*", &entry);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    do {
-        if (entry.cFileName[0] == 'S' && entry.cFileName[1] == '-') {
-            first = entry.cFileName;
-            break;
-        }
-    } while (FindNextFileA(search, &entry));
     FindClose(search);
-
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\" + first + "\\"}));
+    EXPECT_EQ(ScanBins(), Paths({std::string("S:\\recycler\\") + entry.cFileName + "\\"}));
 }
 
-TEST_F(RecycleDiscovery, ALowerCaseMarkCountsAsAPerUserFolder)
-{
-    bins::MakeFile("S:\\recycler\\s-1-5-18\\Dc1.txt");
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\s-1-5-18\\"}));
-}
-
-TEST_F(RecycleDiscovery, AFileNamedLikeAPerUserFolderLeadsToNoListing)
-{
-    bins::MakeFile("S:\\recycler\\S-stray");
-    bins::MakeFile("S:\\recycler\\Dc1.txt");
-    bins::MakeFile("T:\\recycler\\Dc1.txt");
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"T:\\recycler\\"})) << "S: has a file for a per-user folder";
-}
-
-TEST_F(RecycleDiscovery, RecycledIsFoundAfterRecyclerAndDrivesComeInListOrder)
-{
-    bins::MakeFile("T:\\recycler\\S-1-5-21-7\\Dc1.txt");
-    bins::MakeFile("S:\\recycled\\Dc2.txt");
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}));
-}
-
-TEST_F(RecycleDiscovery, ASecondCleanerAliveScansNothingUntilTheFirstIsGone)
+// The scanning thread owns the mutex and a repeated scan leaks no handle; a second cleaner scans
+// nothing while the first lives, and keeps its handle until its final release.
+TEST_F(RecycleDiscovery, OneCleanerScansAtATime)
 {
     bins::MakeFile("S:\\recycler\\Dc1.txt");
     CleanerRef first;
-    first.Scan();
-    ASSERT_EQ(first.Bins(), Paths({"S:\\recycler\\"}));
+    first->Initialize(nullptr, nullptr, nullptr);
+    ASSERT_EQ(Bins(first), Paths({"S:\\recycler\\"}));
+    EXPECT_EQ(WaitFromAnotherThread(g_recycleMutexName.c_str()), static_cast<DWORD>(WAIT_TIMEOUT));
+    bins::MakeFile("T:\\recycled\\Dc2.txt");
+    EXPECT_EQ(first->Initialize(nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(Bins(first), Paths({"S:\\recycler\\", "T:\\recycled\\"}));
+    EXPECT_FALSE(first->m_bNothingToDelete);
 
     CleanerRef second;
-    EXPECT_EQ(second.Scan(), S_OK);
-    EXPECT_EQ(second.Bins(), Paths());
+    EXPECT_EQ(second->Initialize(nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(Bins(second), Paths());
     EXPECT_TRUE(second->m_bNothingToDelete);
-    EXPECT_NE(second->m_hMutex.Get(), nullptr) << "the handle is kept until the final release";
+    EXPECT_NE(second->m_hMutex.Get(), nullptr);
 
     first.Reset();
     second.Reset();
-    EXPECT_FALSE(CleanerMutexExists()) << "both handles are closed at the final release";
-    CleanerRef third;
-    third.Scan();
-    EXPECT_EQ(third.Bins(), Paths({"S:\\recycler\\"}));
-}
-
-TEST_F(RecycleDiscovery, ARepeatedInitializeRescansWithoutLeakingTheMutex)
-{
-    bins::MakeFile("S:\\recycler\\Dc1.txt");
-    CleanerRef cleaner;
-    cleaner.Scan();
-    ASSERT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\"}));
-    bins::MakeFile("T:\\recycled\\Dc2.txt");
-    EXPECT_EQ(cleaner.Scan(), S_OK);
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\", "T:\\recycled\\"}));
-    EXPECT_FALSE(cleaner->m_bNothingToDelete);
-    cleaner.Reset();
-    EXPECT_FALSE(CleanerMutexExists());
-}
-
-TEST_F(RecycleDiscovery, TheMutexIsOwnedByTheScanningThread)
-{
-    CleanerRef cleaner;
-    cleaner.Scan();
-    // Another thread cannot take a mutex that this thread owns.
-    const DWORD wait = WaitFromAnotherThread(g_recycleMutexName.c_str());
-    EXPECT_EQ(wait, static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_FALSE(CleanerMutexExists()) << "every handle is closed at the final release";
+    EXPECT_EQ(ScanBins(), Paths({"S:\\recycler\\", "T:\\recycled\\"}));
 }
 
 // Run by with-cdrom-drive.sh, which makes T: a CD-ROM drive for this program only.
-TEST(RecycleNonFixedDrive, ACdRomDriveIsNeverListed)
+TEST_F(RecycleDiscovery, NonFixedDriveIsNeverListed)
 {
     if (!std::getenv("ORVEX_CDROM_DRIVE"))
         GTEST_SKIP() << "needs T: as a CD-ROM drive (test recycle_nonfixed_tests)";
     ASSERT_EQ(GetDriveTypeA("T:\\"), static_cast<UINT>(DRIVE_CDROM));
     ASSERT_EQ(GetDriveTypeA("S:\\"), static_cast<UINT>(DRIVE_FIXED));
-    bins::RemoveAll();
     bins::MakeFile("T:\\recycler\\S-1-5-21-6\\Dc1.txt");
     bins::MakeFile("T:\\recycled\\Dc2.txt");
     bins::MakeFile("S:\\recycled\\Dc3.txt");
-    {
-        CleanerRef cleaner;
-        cleaner.Scan();
-        EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycled\\"}));
-    }
-    bins::RemoveAll();
+    EXPECT_EQ(ScanBins(), Paths({"S:\\recycled\\"}));
 }

@@ -1,38 +1,22 @@
 // The Recycle Bin's menu as a shell builds it in another process, from the real module file.
-#include <gtest/gtest.h>
-
 #include "BinFolders.h"
 #include "ShellHostRun.h"
 #include "support/TestSupport.h"
 
-using Paths = std::vector<std::string>;
-
-namespace {
-
-const char kRecycleItem[] = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete";
-
-} // namespace
-
-class RecycleHost : public ::testing::Test
+class RecycleHost : public BinsTest
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(bins::FoldersOutsideSandbox(), Paths()) << "a bin outside the sandbox would be listed";
-        bins::RemoveAll();
-    }
-    void TearDown() override { bins::RemoveAll(); }
 };
 
 TEST_F(RecycleHost, TheItemIsGreyedOnlyWhenNoBinHasContent)
 {
+    const std::string item = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete";
     HostResult empty = RunShellHost("--recycle --menu-only");
     EXPECT_EQ(empty.exitCode, 0u) << empty.output;
-    EXPECT_EQ(HostMenuItems(empty.output), Paths({std::string(kRecycleItem) + " (greyed)"})) << empty.output;
+    EXPECT_EQ(HostMenuItems(empty.output), Paths({item + " (greyed)"})) << empty.output;
 
     bins::MakeFile("T:\\recycled\\Dc1.txt");
     HostResult full = RunShellHost("--recycle --menu-only");
-    EXPECT_EQ(HostMenuItems(full.output), Paths({kRecycleItem})) << full.output;
+    EXPECT_EQ(HostMenuItems(full.output), Paths({item})) << full.output;
 }
 
 TEST_F(RecycleHost, ACleanerAliveInAnotherProcessKeepsOursFromScanning)
@@ -42,14 +26,9 @@ TEST_F(RecycleHost, ACleanerAliveInAnotherProcessKeepsOursFromScanning)
         CHeldShellHost other("--recycle");
         ASSERT_TRUE(other.Ready());
         EXPECT_TRUE(CleanerMutexExists());
-        CleanerRef cleaner;
-        EXPECT_EQ(cleaner.Scan(), S_OK);
-        EXPECT_EQ(cleaner.Bins(), Paths());
-        EXPECT_TRUE(cleaner->m_bNothingToDelete);
+        EXPECT_EQ(ScanBins(), Paths());
     }
-    CleanerRef cleaner;
-    cleaner.Scan();
-    EXPECT_EQ(cleaner.Bins(), Paths({"S:\\recycler\\S-1-5-21-4\\"}));
+    EXPECT_EQ(ScanBins(), Paths({"S:\\recycler\\S-1-5-21-4\\"}));
 }
 
 TEST_F(RecycleHost, TheCommandEmptiesTheBinsOnlyWhenConfirmed)

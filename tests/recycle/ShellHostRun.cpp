@@ -1,15 +1,15 @@
 #include "ShellHostRun.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
 const char kHostCommand[] = "b:\\shellhost.exe --dll b:\\OrvexSE.dll ";
 const DWORD kHostLimitMs = 60000;
 
-HANDLE StartHost(const std::string &arguments, HANDLE output)
+HANDLE Start(std::string command, HANDLE output)
 {
-    std::string command = kHostCommand + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     if (output) {
@@ -27,10 +27,10 @@ HANDLE StartHost(const std::string &arguments, HANDLE output)
     return process.hProcess;
 }
 
-DWORD WaitForHost(HANDLE process)
+DWORD WaitForEnd(HANDLE process)
 {
     if (WaitForSingleObject(process, kHostLimitMs) == WAIT_TIMEOUT) {
-        ADD_FAILURE() << "the shell host did not end";
+        ADD_FAILURE() << "the program did not end";
         TerminateProcess(process, 1);
         WaitForSingleObject(process, kHostLimitMs);
     }
@@ -47,7 +47,7 @@ std::string UniqueEventName(const char *role)
 
 } // namespace
 
-HostResult RunShellHost(const std::string &arguments)
+HostResult RunProgram(const std::string &commandLine)
 {
     HostResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
@@ -58,56 +58,54 @@ HostResult RunShellHost(const std::string &arguments)
         return result;
     }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE process = StartHost(arguments, writeEnd);
-    CloseHandle(writeEnd); // the pipe ends when the host's copy goes
+    HANDLE process = Start(commandLine, writeEnd);
+    CloseHandle(writeEnd); // the pipe ends when the program's copy goes
     char buffer[4096];
     DWORD read = 0;
     while (process && ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
         result.output.append(buffer, read);
     CloseHandle(readEnd);
     if (process)
-        result.exitCode = WaitForHost(process);
+        result.exitCode = WaitForEnd(process);
     return result;
+}
+
+HostResult RunShellHost(const std::string &arguments)
+{
+    return RunProgram(kHostCommand + arguments);
 }
 
 std::vector<std::string> HostMenuItems(const std::string &output)
 {
     std::vector<std::string> items;
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos)
-            end = output.size();
-        std::string line = output.substr(start, end - start);
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        // "  [id] text"
-        const size_t bracket = line.find("] ");
+        const size_t bracket = line.find("] "); // "  [id] text"
         if (line.compare(0, 3, "  [") == 0 && bracket != std::string::npos)
             items.push_back(line.substr(bracket + 2));
-        start = end + 1;
     }
     return items;
 }
 
 CHeldShellHost::CHeldShellHost(const std::string &arguments)
     : m_readyEvent(CreateEventA(nullptr, TRUE, FALSE, UniqueEventName("ready").c_str())),
-      m_releaseEvent(CreateEventA(nullptr, TRUE, FALSE, UniqueEventName("release").c_str())), m_process(nullptr),
+      m_releaseEvent(CreateEventA(nullptr, TRUE, FALSE, UniqueEventName("release").c_str())),
+      m_process(Start(kHostCommand + ("--hold " + UniqueEventName("ready") + " " + UniqueEventName("release") + " " +
+                                      arguments),
+                      nullptr)),
       m_ready(false)
 {
-    m_process = StartHost("--hold " + UniqueEventName("ready") + " " + UniqueEventName("release") + " " + arguments,
-                          nullptr);
-    if (!m_process)
-        return;
     HANDLE waits[] = {m_readyEvent, m_process};
-    m_ready = WaitForMultipleObjects(2, waits, FALSE, kHostLimitMs) == WAIT_OBJECT_0;
+    m_ready = m_process && WaitForMultipleObjects(2, waits, FALSE, kHostLimitMs) == WAIT_OBJECT_0;
 }
 
 CHeldShellHost::~CHeldShellHost()
 {
     SetEvent(m_releaseEvent);
     if (m_process)
-        WaitForHost(m_process);
+        WaitForEnd(m_process);
     CloseHandle(m_readyEvent);
     CloseHandle(m_releaseEvent);
 }

@@ -3,15 +3,17 @@
 #include <string>
 #include <vector>
 
-// The shell host (b:\shellhost.exe) as another process of the logon, loading the real module
-// file b:\OrvexSE.dll. A host that does not end in time fails the test and is ended.
+// A program of b: (the built programs) run as another process of the logon; one that does not
+// end in time fails the test and is ended.
 struct HostResult
 {
     DWORD exitCode = 1;
-    std::string output; // what it printed: its handlers' results and the menu, one item a line
+    std::string output; // what it printed to stdout and stderr
 };
+HostResult RunProgram(const std::string &commandLine);
 
-// Runs the host with the arguments (after --dll) to its end.
+// The shell host b:\shellhost.exe loading the real module file b:\OrvexSE.dll, with the
+// arguments (after --dll); it prints its handlers' results and the menu, one item a line.
 HostResult RunShellHost(const std::string &arguments);
 
 // The menu items the host printed, in menu order: the text, with " (greyed)" for a greyed item.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the non-fixed-drive cases of recycle_tests with the sandbox drive T: made a CD-ROM drive.
+# Runs the non-fixed-drive case of recycle_tests with the sandbox drive T: made a CD-ROM drive.
 # Wine reads drive types when the prefix starts, so the build tree's own wineserver is restarted
 # after the change and again after it is undone. Usage: with-cdrom-drive.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -20,4 +20,4 @@ trap restore EXIT
 
 bash "$root/scripts/wine-run.sh" "$probe" cdrom on
 restart_prefix
-ORVEX_CDROM_DRIVE=T bash "$root/scripts/wine-run.sh" "$build/bin/recycle_tests.exe" --gtest_filter='RecycleNonFixedDrive.*'
+ORVEX_CDROM_DRIVE=T bash "$root/scripts/wine-run.sh" "$build/bin/recycle_tests.exe" --gtest_filter='RecycleDiscovery.NonFixedDriveIsNeverListed'
