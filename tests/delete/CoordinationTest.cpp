@@ -9,7 +9,6 @@
 
 namespace {
 
-const char kHost[] = "b:\\shellhost.exe";
 const DWORD kHostLimitMs = 60000;
 
 // Whether the sync mutex is owned by some thread, seen from a thread that owns nothing.
@@ -18,14 +17,26 @@ bool SyncMutexOwnedElsewhere()
     return WaitFromAnotherThread("Orvex2005ShellSychMutex") == WAIT_TIMEOUT;
 }
 
-// Another process of the logon: the shell host, started with the arguments. Its exit code is the
-// result it reports (for --init-only, the Secure Delete handler's Initialize).
+// The shared command-id block as another process reads it; false when it does not exist.
+bool ReadCommandBlock(UINT &id)
+{
+    const CKernelHandle block(OpenFileMappingA(FILE_MAP_READ, FALSE, "Talmior 2005 Trial_memFile"));
+    if (!block)
+        return false;
+    const CMappedView view(MapViewOfFile(block.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (view)
+        id = *static_cast<const UINT32 *>(view.Get());
+    return bool(view);
+}
+
+// Another process of the logon: the shell host with the module file and the arguments. Its exit
+// code is what it reports (for --init-only and --hold, the handler's Initialize result).
 class CHostProcess
 {
 public:
     explicit CHostProcess(const std::string &arguments)
     {
-        std::string command = std::string(kHost) + " " + arguments;
+        std::string command = "b:\\shellhost.exe " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -34,55 +45,38 @@ public:
             return;
         }
         CloseHandle(process.hThread);
-        m_process = process.hProcess;
+        m_process.Reset(process.hProcess);
     }
-    ~CHostProcess()
-    {
-        if (m_process) {
-            if (WaitForSingleObject(m_process, kHostLimitMs) == WAIT_TIMEOUT) {
-                ADD_FAILURE() << "the host did not end";
-                TerminateProcess(m_process, 1);
-            }
-            CloseHandle(m_process);
-        }
-    }
-    CHostProcess(const CHostProcess &) = delete;
-    CHostProcess &operator=(const CHostProcess &) = delete;
+    ~CHostProcess() { ExitCode(); }
 
-    HANDLE Handle() const { return m_process; }
-
+    HANDLE Handle() const { return m_process.Get(); }
     // Waits for the end; a host that hangs fails the test.
     DWORD ExitCode()
     {
-        if (!m_process)
-            return STILL_ACTIVE;
-        if (WaitForSingleObject(m_process, kHostLimitMs) == WAIT_TIMEOUT) {
-            ADD_FAILURE() << "the host did not end";
-            TerminateProcess(m_process, 1);
-        }
         DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(m_process, &code);
+        if (m_process && WaitForSingleObject(m_process.Get(), kHostLimitMs) == WAIT_TIMEOUT) {
+            ADD_FAILURE() << "the host did not end";
+            TerminateProcess(m_process.Get(), 1);
+        }
+        GetExitCodeProcess(m_process.Get(), &code);
         return code;
     }
-    // For --init-only and --hold the exit code is the first handler's Initialize result.
-    HRESULT InitializeResult() { return static_cast<HRESULT>(ExitCode()); }
 
 private:
-    HANDLE m_process = nullptr;
+    CKernelHandle m_process;
 };
 
 HRESULT InitializeInAnotherProcess()
 {
-    return CHostProcess("--dll b:\\OrvexSE.dll --init-only S:\\coord_probe.txt").InitializeResult();
+    return HRESULT(CHostProcess("--dll b:\\OrvexSE.dll --init-only S:\\coord_probe.txt").ExitCode());
 }
 
 } // namespace
 
 TEST(SyncMutex, SecondHandlerInTheSameThreadWithdrawsWithoutReleasing)
 {
-    CComPtr<CRecordingHandler> first = MakeRecordingHandler();
-    ASSERT_EQ(S_OK, first->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
-    CComPtr<CRecordingHandler> second = MakeRecordingHandler();
+    CComPtr<CRecordingHandler> first = RecordingHandler({"S:\\a"});
+    CComPtr<CRecordingHandler> second = RecordingHandler();
     EXPECT_EQ(E_INVALIDARG, second->Initialize(nullptr, MakeSelection({"S:\\b"}).Get(), nullptr));
     EXPECT_TRUE(second->m_bMutexExisted);
     EXPECT_FALSE(second->m_hSyncMutex) << "its own handle is closed";
@@ -96,8 +90,7 @@ TEST(SyncMutex, SecondHandlerInTheSameThreadWithdrawsWithoutReleasing)
 
 TEST(SyncMutex, HandlerInAnotherProcessWithdrawsUntilTheCommandStarts)
 {
-    CComPtr<CRecordingHandler> owner = MakeRecordingHandler();
-    ASSERT_EQ(S_OK, owner->Initialize(nullptr, MakeSelection({"S:\\p1", "S:\\p2"}).Get(), nullptr));
+    CComPtr<CRecordingHandler> owner = RecordingHandler({"S:\\p1", "S:\\p2"});
     EXPECT_EQ(E_INVALIDARG, InitializeInAnotherProcess());
 
     // While the owner's command runs, another process's menu gets its item again.
@@ -108,7 +101,7 @@ TEST(SyncMutex, HandlerInAnotherProcessWithdrawsUntilTheCommandStarts)
     };
     PathListRequest request;
     request.paths.Append("S:\\p1");
-    EXPECT_EQ(S_OK, owner->ClearRaw(reinterpret_cast<IUnknown *>(&request)));
+    EXPECT_EQ(S_OK, owner->ClearRaw(static_cast<IUnknown *>(static_cast<void *>(&request))));
     EXPECT_EQ(S_OK, duringCommand);
 }
 
@@ -116,52 +109,47 @@ TEST(SyncMutex, HandlerHereWithdrawsWhileAnotherProcessHoldsIt)
 {
     const std::string ready = "OrvexCoordReady" + std::to_string(GetCurrentProcessId());
     const std::string release = "OrvexCoordRelease" + std::to_string(GetCurrentProcessId());
-    HANDLE readyEvent = CreateEventA(nullptr, TRUE, FALSE, ready.c_str());
-    HANDLE releaseEvent = CreateEventA(nullptr, TRUE, FALSE, release.c_str());
+    const CKernelHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
+    const CKernelHandle releaseEvent(CreateEventA(nullptr, TRUE, FALSE, release.c_str()));
     {
         CHostProcess holder("--dll b:\\OrvexSE.dll --hold " + ready + " " + release + " S:\\held.txt");
-        HANDLE waits[] = {readyEvent, holder.Handle()};
+        HANDLE waits[] = {readyEvent.Get(), holder.Handle()};
         ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kHostLimitMs)) << "the holder never got ready";
 
-        CComPtr<CRecordingHandler> here = MakeRecordingHandler();
+        CComPtr<CRecordingHandler> here = RecordingHandler();
         EXPECT_EQ(E_INVALIDARG, here->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
         UINT id = 0;
         EXPECT_TRUE(ReadCommandBlock(id)) << "the holder published its item";
         EXPECT_EQ(100u, id) << "the host's first command id";
 
-        SetEvent(releaseEvent);
-        EXPECT_EQ(S_OK, holder.InitializeResult()) << "the holder's own Initialize";
+        SetEvent(releaseEvent.Get());
+        EXPECT_EQ(S_OK, HRESULT(holder.ExitCode())) << "the holder's own Initialize";
     }
-    CComPtr<CRecordingHandler> after = MakeRecordingHandler();
-    EXPECT_EQ(S_OK, after->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
-    EXPECT_FALSE(after->m_bMutexExisted);
-    CloseHandle(readyEvent);
-    CloseHandle(releaseEvent);
+    EXPECT_FALSE(RecordingHandler({"S:\\a"})->m_bMutexExisted);
 }
 
 TEST(CommandBlock, HoldsTheLastPublishedIdAndGoesWithItsHandlers)
 {
-    CComPtr<CRecordingHandler> first = MakeRecordingHandler();
-    CComPtr<CRecordingHandler> second = MakeRecordingHandler();
-    ASSERT_EQ(S_OK, first->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
+    CComPtr<CRecordingHandler> first = RecordingHandler({"S:\\a"});
+    CComPtr<CRecordingHandler> second = RecordingHandler();
     HMENU menu = CreatePopupMenu();
+    const struct
+    {
+        CRecordingHandler *handler;
+        UINT idCmdFirst, idCmdLast;
+    } rows[] = {{first.Get(), 0x5A17, 0x7FFF}, {second.Get(), 42, 0x7FFF}, {first.Get(), 0xFFFF1234, 0xFFFFFFFF}};
+    for (const auto &row : rows) {
+        UINT id = 0;
+        row.handler->QueryContextMenu(menu, 0, row.idCmdFirst, row.idCmdLast, CMF_NORMAL);
+        ASSERT_TRUE(ReadCommandBlock(id));
+        EXPECT_EQ(row.idCmdFirst, id) << "the last writer wins, with all 32 bits";
+    }
+    DestroyMenu(menu);
     UINT id = 0;
-
-    first->QueryContextMenu(menu, 0, 0x5A17, 0x7FFF, CMF_NORMAL);
-    ASSERT_TRUE(ReadCommandBlock(id));
-    EXPECT_EQ(0x5A17u, id);
-    second->QueryContextMenu(menu, 0, 42, 0x7FFF, CMF_NORMAL);
-    ASSERT_TRUE(ReadCommandBlock(id));
-    EXPECT_EQ(42u, id) << "the last writer wins";
-    first->QueryContextMenu(menu, 0, 0xFFFF1234, 0xFFFFFFFF, CMF_NORMAL);
-    ASSERT_TRUE(ReadCommandBlock(id));
-    EXPECT_EQ(0xFFFF1234u, id) << "all 32 bits";
-
     first.Reset();
     EXPECT_TRUE(ReadCommandBlock(id)) << "still held by the second handler";
     second.Reset();
     EXPECT_FALSE(ReadCommandBlock(id)) << "the block goes with the last handler";
-    DestroyMenu(menu);
 }
 
 // The whole way a shell goes, in a process of its own: the module file's class object, a drop
@@ -171,34 +159,31 @@ TEST(ShellHost, DeletesExactlyTheSelectionOnceConfirmed)
     const std::string folder = sandbox::FreshFolder("coord_host");
     MakeFile(folder + "\\chosen.txt");
     MakeFile(folder + "\\neighbour.txt");
+    const std::string run = "--dll b:\\OrvexSE.dll --answer ";
 
-    const DWORD commandFailed = 1;
-    EXPECT_EQ(commandFailed, CHostProcess("--dll b:\\OrvexSE.dll --answer cancel " + folder + "\\chosen.txt").ExitCode())
-        << "declined: E_FAIL for one item";
+    EXPECT_EQ(1u, CHostProcess(run + "cancel " + folder + "\\chosen.txt").ExitCode()) << "declined: E_FAIL, one item";
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\chosen.txt"));
-
-    EXPECT_EQ(0u, CHostProcess("--dll b:\\OrvexSE.dll --answer ok " + folder + "\\chosen.txt").ExitCode());
+    EXPECT_EQ(0u, CHostProcess(run + "ok " + folder + "\\chosen.txt").ExitCode());
     EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\neighbour.txt"));
 }
 
 TEST(ShellHost, RegisteredModuleIsCreatedThroughTheRegistryAndLeftAsFound)
 {
-    const char classKey[] = "CLSID\\{80090F73-8663-4824-8D83-64C6BC679538}\\InprocServer32";
-    auto registered = [&] {
+    const auto registered = [] {
         HKEY key = nullptr;
-        const bool found = RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-        if (key)
-            RegCloseKey(key);
-        return found;
+        const LONG result = RegOpenKeyExA(HKEY_CLASSES_ROOT,
+                                          "CLSID\\{80090F73-8663-4824-8D83-64C6BC679538}\\InprocServer32", 0, KEY_READ, &key);
+        const CRegKey owner(key);
+        return result == ERROR_SUCCESS;
     };
     const bool registeredBefore = registered();
-    const std::string folder = sandbox::FreshFolder("coord_registered");
-    MakeFile(folder + "\\chosen.txt");
+    const std::string chosen = sandbox::FreshFolder("coord_registered") + "\\chosen.txt";
+    MakeFile(chosen);
 
     // No fallback with --register: a module that cannot be registered or created from the
     // registry ends the host with a non-zero code.
-    EXPECT_EQ(0u, CHostProcess("--register --answer ok " + folder + "\\chosen.txt").ExitCode());
-    EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
+    EXPECT_EQ(0u, CHostProcess("--register --answer ok " + chosen).ExitCode());
+    EXPECT_FALSE(sandbox::Exists(chosen));
     EXPECT_EQ(registeredBefore, registered()) << "the registration is as the host found it";
 }

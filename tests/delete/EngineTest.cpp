@@ -4,11 +4,8 @@
 
 #include "EngineHarness.h"
 #include "delete/FileNames.h"
-#include "support/TestSupport.h"
 
 namespace {
-
-const DWORD kChunk = 51200;
 
 // The bytes the engine must draw: the low byte of one rand() per byte, from this seed on.
 std::string RandStream(unsigned seed, size_t count)
@@ -22,133 +19,91 @@ std::string RandStream(unsigned seed, size_t count)
 
 } // namespace
 
-TEST(OverwriteEngine, OneByteFileGetsNineWritesInPatternOrderWithRandPerByte)
+// Every pass writes a sweep of 0x00, one of 0xFF and one of rand() bytes, each in whole chunks of
+// at most 51,200 bytes: 51,200 stays 51,200, 51,201 grows to 102,400.
+TEST(OverwriteEngine, SweepsOfZerosOnesAndRandInWholeChunks)
 {
-    const std::string path = sandbox::FreshFolder("engine_onebyte") + "\\one.bin";
-    MakeFile(path, 1);
-    EngineHarness harness(3);
-    const std::string expectedRandom = RandStream(4242, 3);
-    std::srand(4242);
-    WriteFileSpy spy(harness);
+    const struct
+    {
+        ULONGLONG length;
+        UINT passes;
+        DWORD writeSize;
+        size_t writesPerSweep;
+    } rows[] = {{1, 3, 1, 1}, {kChunk, 1, kChunk, 1}, {kChunk + 1, 2, kChunk, 2}};
+    const std::string path = sandbox::FreshFolder("engine_sweeps") + "\\file.bin";
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.length);
+        MakeFile(path, row.length);
+        const size_t sweepBytes = row.writesPerSweep * row.writeSize;
+        const std::string random = RandStream(4242, row.passes * sweepBytes);
+        EngineHarness harness(row.passes);
+        std::srand(4242);
+        WriteFileSpy spy(harness);
+        spy.OnWrite([&](size_t n) {
+            if (n == row.writesPerSweep) {
+                EXPECT_EQ(sweepBytes, FileLength(path)) << "the first sweep already writes whole chunks";
+            }
+        });
 
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(path.c_str(), 3, harness.Progress()));
+        EXPECT_EQ(S_OK, harness.Corrupt(path, row.passes));
 
-    const std::vector<ObservedWrite> &writes = spy.Writes();
-    ASSERT_EQ(9u, writes.size());
-    for (size_t i = 0; i < writes.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(1u, writes[i].size);
-        EXPECT_EQ(i, writes[i].barPos) << "the bar moves one step per chunk";
-        switch (i % 3) {
-        case 0: EXPECT_EQ(0x00, writes[i].firstByte); break;
-        case 1: EXPECT_EQ(0xFF, writes[i].firstByte); break;
-        default: EXPECT_EQ(static_cast<BYTE>(expectedRandom[i / 3]), writes[i].firstByte); break;
+        const std::vector<ObservedWrite> &writes = spy.Writes();
+        ASSERT_EQ(row.passes * 3 * row.writesPerSweep, writes.size());
+        for (size_t i = 0; i < writes.size(); ++i) {
+            SCOPED_TRACE(i);
+            const size_t sweep = i / row.writesPerSweep;
+            EXPECT_EQ(row.writeSize, writes[i].size);
+            EXPECT_EQ(i * row.writeSize, writes[i].barPos) << "the bar moves one step per chunk";
+            if (sweep % 3 == 2) {
+                const size_t drawn = sweep / 3 * sweepBytes + i % row.writesPerSweep * row.writeSize;
+                EXPECT_EQ(static_cast<BYTE>(random[drawn]), writes[i].firstByte);
+            } else {
+                EXPECT_TRUE(writes[i].uniform);
+                EXPECT_EQ(sweep % 3 ? 0xFF : 0x00, writes[i].firstByte);
+            }
         }
+        EXPECT_EQ(0u, harness.Bar().m_lower);
+        EXPECT_EQ(row.passes * 3 * row.length, harness.Bar().m_upper);
+        EXPECT_EQ(harness.Bar().m_upper, harness.Bar().m_pos) << "the position ends on the upper bound";
+        EXPECT_EQ(row.writeSize, harness.Bar().m_step);
+        EXPECT_EQ(random.substr(random.size() - sweepBytes), sandbox::ReadFileBytes(path))
+            << "the last sweep leaves rand's bytes";
     }
-    EXPECT_EQ(0u, harness.Bar().m_lower);
-    EXPECT_EQ(9u, harness.Bar().m_upper);
-    EXPECT_EQ(9u, harness.Bar().m_pos);
-    EXPECT_EQ(1u, harness.Bar().m_step);
-    EXPECT_EQ(std::string(1, expectedRandom[2]), sandbox::ReadFileBytes(path));
 }
 
-TEST(OverwriteEngine, ChunkSizedFileIsWrittenExactlyAndKeepsItsLength)
-{
-    const std::string path = sandbox::FreshFolder("engine_exact") + "\\exact.bin";
-    MakeFile(path, kChunk);
-    EngineHarness harness(1);
-    std::srand(99);
-    WriteFileSpy spy(harness);
-
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(path.c_str(), 1, harness.Progress()));
-
-    ASSERT_EQ(3u, spy.Writes().size());
-    EXPECT_TRUE(spy.Writes()[0].uniform && spy.Writes()[0].firstByte == 0x00);
-    EXPECT_TRUE(spy.Writes()[1].uniform && spy.Writes()[1].firstByte == 0xFF);
-    EXPECT_EQ(kChunk, FileLength(path));
-    EXPECT_EQ(RandStream(99, kChunk), sandbox::ReadFileBytes(path)) << "the last sub-pass leaves rand's bytes";
-    EXPECT_EQ(3ull * kChunk, harness.Bar().m_upper);
-    EXPECT_EQ(harness.Bar().m_upper, harness.Bar().m_pos);
-}
-
-TEST(OverwriteEngine, LongerFileGrowsToWholeChunks)
-{
-    const std::string path = sandbox::FreshFolder("engine_grow") + "\\grow.bin";
-    MakeFile(path, kChunk + 1);
-    EngineHarness harness(2);
-    std::srand(5);
-    WriteFileSpy spy(harness);
-    spy.OnWrite([&](size_t n) {
-        if (n == 2) {
-            EXPECT_EQ(2ull * kChunk, FileLength(path)) << "the first sub-pass already writes two whole chunks";
-        }
-    });
-
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(path.c_str(), 2, harness.Progress()));
-
-    ASSERT_EQ(12u, spy.Writes().size());
-    for (size_t i = 0; i < spy.Writes().size(); ++i) {
-        EXPECT_EQ(kChunk, spy.Writes()[i].size) << i;
-        EXPECT_EQ(i * kChunk, spy.Writes()[i].barPos) << i;
-    }
-    EXPECT_EQ(2ull * kChunk, FileLength(path));
-    EXPECT_EQ(2ull * 3 * (kChunk + 1), harness.Bar().m_upper);
-    EXPECT_EQ(harness.Bar().m_upper, harness.Bar().m_pos) << "the position ends on the upper bound, not on 12 steps";
-    EXPECT_EQ(kChunk, harness.Bar().m_step);
-    // The second pass's random sub-pass drew rand after the first pass's 2 chunks.
-    EXPECT_EQ(RandStream(5, 4 * kChunk).substr(2 * kChunk), sandbox::ReadFileBytes(path));
-}
-
-TEST(OverwriteEngine, EmptyFileAndZeroPassesWriteNothing)
+TEST(OverwriteEngine, EmptyFileZeroPassesAndUnopenableFilesWriteNothing)
 {
     const std::string folder = sandbox::FreshFolder("engine_nothing");
-    const std::string empty = folder + "\\empty.bin";
-    const std::string small = folder + "\\small.bin";
-    sandbox::WriteFileBytes(empty, "");
-    MakeFile(small, 10);
+    sandbox::WriteFileBytes(folder + "\\empty.bin", "");
+    for (const char *name : {"\\small.bin", "\\locked.bin", "\\reading.bin"})
+        MakeFile(folder + name, 10);
+    const CFileHandle lock(
+        CreateFileA((folder + "\\locked.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const CFileHandle reader(CreateFileA((folder + "\\reading.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock && reader);
     EngineHarness harness(1);
     harness.Progress().SetStatusText("before");
     harness.Bar().m_upper = 77;
     harness.Bar().m_pos = 5;
     WriteFileSpy spy(harness);
 
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(empty.c_str(), 1, harness.Progress()));
-    EXPECT_EQ("before", harness.StatusText()) << "an empty file leaves the label alone";
+    EXPECT_EQ(S_OK, harness.Corrupt(folder + "\\empty.bin", 1));
+    EXPECT_EQ(HRESULT(0x80070020), harness.Corrupt(folder + "\\locked.bin", 1));
+    EXPECT_EQ(HRESULT(0x80070020), harness.Corrupt(folder + "\\reading.bin", 1));
+    EXPECT_EQ(HRESULT(0x80070002), harness.Corrupt(folder + "\\missing.bin", 1));
+    EXPECT_EQ("before", harness.StatusText()) << "no label before the file is open and not empty";
     EXPECT_EQ(77u, harness.Bar().m_upper);
     EXPECT_EQ(5u, harness.Bar().m_pos);
 
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(small.c_str(), 0, harness.Progress()));
+    EXPECT_EQ(S_OK, harness.Corrupt(folder + "\\small.bin", 0));
     EXPECT_EQ("Corrupting file: small.bin", harness.StatusText());
     EXPECT_EQ(0u, harness.Bar().m_upper);
     EXPECT_EQ(0u, harness.Bar().m_pos);
 
     EXPECT_TRUE(spy.Writes().empty());
-    EXPECT_EQ(PatternBytes(10), sandbox::ReadFileBytes(small));
-}
-
-TEST(OverwriteEngine, FilesThatCannotBeOpenedGiveTheOpenErrorAndStayUntouched)
-{
-    const std::string folder = sandbox::FreshFolder("engine_refused");
-    const std::string locked = folder + "\\locked.bin";
-    const std::string reading = folder + "\\reading.bin";
-    MakeFile(locked, 100);
-    MakeFile(reading, 100);
-    const CFileHandle lock(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    const CFileHandle reader(
-        CreateFileA(reading.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(lock && reader);
-    EngineHarness harness(1);
-    harness.Progress().SetStatusText("before");
-    WriteFileSpy spy(harness);
-    COrvexDeleteFile &engine = harness.Handler();
-
-    EXPECT_EQ(HRESULT(0x80070020), engine.CorruptFile(locked.c_str(), 1, harness.Progress()));
-    EXPECT_EQ(HRESULT(0x80070020), engine.CorruptFile(reading.c_str(), 1, harness.Progress()));
-    EXPECT_EQ(HRESULT(0x80070002), engine.CorruptFile((folder + "\\missing.bin").c_str(), 1, harness.Progress()));
-
-    EXPECT_TRUE(spy.Writes().empty());
-    EXPECT_EQ("before", harness.StatusText());
-    EXPECT_EQ(PatternBytes(100), sandbox::ReadFileBytes(reading));
+    EXPECT_EQ(PatternBytes(10), sandbox::ReadFileBytes(folder + "\\small.bin"));
+    EXPECT_EQ(PatternBytes(10), sandbox::ReadFileBytes(folder + "\\reading.bin"));
 }
 
 TEST(OverwriteEngine, CancelClickedDuringTheSecondPassStopsTheWriting)
@@ -157,16 +112,14 @@ TEST(OverwriteEngine, CancelClickedDuringTheSecondPassStopsTheWriting)
     const std::string path = sandbox::FreshFolder("engine_cancel") + "\\big.bin";
     MakeFile(path, chunks * kChunk);
     EngineHarness harness(3);
-    HWND cancelButton = GetDlgItem(harness.Progress().m_hWnd, IDCANCEL);
-    ASSERT_TRUE(cancelButton != nullptr);
     const size_t clickAt = 3 * chunks + 4; // the fourth chunk of the second pass's zero sweep
     WriteFileSpy spy(harness);
     spy.OnWrite([&](size_t n) {
         if (n == clickAt)
-            PostMessageA(cancelButton, BM_CLICK, 0, 0);
+            harness.ClickCancel();
     });
 
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(path.c_str(), 3, harness.Progress()));
+    EXPECT_EQ(S_OK, harness.Corrupt(path, 3));
 
     EXPECT_TRUE(harness.Handler().m_bCancelled) << "the click reached the dialog through the engine's message step";
     const std::vector<ObservedWrite> &writes = spy.Writes();
@@ -189,20 +142,17 @@ TEST(OverwriteEngine, FileBeyondFourGiBIsMeasuredInSixtyFourBits)
     const std::string path = sandbox::FreshFolder("engine_huge") + "\\huge.bin";
     const ULONGLONG length = (1ull << 32) + 1;
     {
-        // Sparse: only the chunk the engine writes before the cancel takes room.
+        // Sparse: only the chunk written before the cancel takes room.
         const CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        ASSERT_TRUE(file);
         LONG high = static_cast<LONG>(length >> 32);
         SetFilePointer(file.Get(), static_cast<LONG>(length & 0xFFFFFFFFu), &high, FILE_BEGIN);
         ASSERT_TRUE(SetEndOfFile(file.Get()));
     }
-    ASSERT_EQ(length, FileLength(path));
     EngineHarness harness(2);
-    HWND cancelButton = GetDlgItem(harness.Progress().m_hWnd, IDCANCEL);
     WriteFileSpy spy(harness);
-    spy.OnWrite([&](size_t) { PostMessageA(cancelButton, BM_CLICK, 0, 0); });
+    spy.OnWrite([&](size_t) { harness.ClickCancel(); });
 
-    EXPECT_EQ(S_OK, harness.Handler().CorruptFile(path.c_str(), 2, harness.Progress()));
+    EXPECT_EQ(S_OK, harness.Corrupt(path, 2));
 
     EXPECT_EQ(2 * 3 * length, harness.Bar().m_upper);
     EXPECT_EQ(harness.Bar().m_upper, harness.Bar().m_pos);
@@ -218,49 +168,57 @@ TEST(OverwriteEngine, LabelShowsNamesUpToFiftyCharactersWholeAndShortensLongerOn
     const std::string folder = sandbox::FreshFolder("engine_label");
     const std::string fifty = std::string(46, 'f') + ".bin";
     const std::string sixty = "ABCDEFGHIJKLMNOPQRSTUVWXYZ" + std::string(26, 'm') + "abcd.bin";
-    ASSERT_EQ(50u, fifty.size());
-    ASSERT_EQ(60u, sixty.size());
-    MakeFile(folder + "\\" + fifty, 3);
-    MakeFile(folder + "\\" + sixty, 3);
     EngineHarness harness(1);
+    for (const std::string &name : {fifty, sixty})
+        MakeFile(folder + "\\" + name, 3);
 
-    harness.Handler().CorruptFile((folder + "\\" + fifty).c_str(), 1, harness.Progress());
+    harness.Corrupt(folder + "\\" + fifty, 1);
     EXPECT_EQ("Corrupting file: " + fifty, harness.StatusText());
-
-    harness.Handler().CorruptFile((folder + "\\" + sixty).c_str(), 1, harness.Progress());
+    harness.Corrupt(folder + "\\" + sixty, 1);
     EXPECT_EQ("Corrupting file: " + sixty.substr(0, 25) + "......." + sixty.substr(37), harness.StatusText());
 }
 
 TEST(OverwriteEngine, ShortenForDisplayKeepsHeadAndTailAroundSevenDots)
 {
+    const std::string digits = "0123456789012345678901234567890123456789012345678901";
+    const struct
+    {
+        std::string text;
+        size_t limit;
+        std::string expected;
+    } rows[] = {
+        {digits, 50, "0123456789012345678901234.......90123456789012345678901"},
+        {digits, 52, digits}, // as long as the limit: stays
+        {"abcdefghijkl", 7, "abc.......ijkl"},
+        {"abc", 0, "......."}, // the tail shrinks to nothing, never below
+    };
     EngineHarness harness(1);
-    COrvexDeleteFile &engine = harness.Handler();
-    String text = "0123456789012345678901234567890123456789012345678901";
-    EXPECT_EQ(S_OK, engine.ShortenForDisplay(text, 50));
-    EXPECT_STREQ("0123456789012345678901234.......90123456789012345678901", text.c_str());
-
-    String exact = text;
-    EXPECT_EQ(S_OK, engine.ShortenForDisplay(exact, 55));
-    EXPECT_STREQ(text.c_str(), exact.c_str()) << "a text as long as the limit stays";
-
-    String small = "abcdefghijkl";
-    engine.ShortenForDisplay(small, 7);
-    EXPECT_STREQ("abc.......ijkl", small.c_str());
-    String none = "abc";
-    engine.ShortenForDisplay(none, 0);
-    EXPECT_STREQ(".......", none.c_str()) << "the tail shrinks to nothing, never below";
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.text + " / " + std::to_string(row.limit));
+        String text = row.text.c_str();
+        EXPECT_EQ(S_OK, harness.Handler().ShortenForDisplay(text, row.limit));
+        EXPECT_EQ(row.expected, text.c_str());
+    }
 }
 
 TEST(OverwriteEngine, FileNamePartTakesTheTextAfterTheLastRealBackslash)
 {
-    EXPECT_STREQ("b.txt", FileNamePart("S:\\a\\b.txt").c_str());
-    EXPECT_STREQ("", FileNamePart("S:\\a\\").c_str());
-    EXPECT_STREQ("plain", FileNamePart("plain").c_str());
-    EXPECT_STREQ("...", FileNamePart("S:\\...").c_str());
-    // In code page 932 "\x95\x5C" is one character whose trail byte is a backslash byte.
     ASSERT_TRUE(IsValidCodePage(932));
-    EXPECT_STREQ("\x95\x5C.txt", FileNamePartInCodePage("S:\\dir\\\x95\x5C.txt", 932).c_str());
-    EXPECT_STREQ("\x95\x5C", FileNamePartInCodePage("S:\\\x95\x5C", 932).c_str());
-    EXPECT_STREQ("x.txt", FileNamePartInCodePage("S:\\\x95\x5C\\x.txt", 932).c_str());
-    EXPECT_STREQ(".txt", FileNamePartInCodePage("S:\\\x95\x5C.txt", 1252).c_str()) << "a single-byte page splits there";
+    // In code page 932 "\x95\x5C" is one character whose trail byte is a backslash byte.
+    const struct
+    {
+        const char *path;
+        UINT codePage; // 0: the process's own
+        const char *expected;
+    } rows[] = {
+        {"S:\\a\\b.txt", 0, "b.txt"},       {"S:\\a\\", 0, ""},
+        {"plain", 0, "plain"},              {"S:\\...", 0, "..."},
+        {"S:\\dir\\\x95\x5C.txt", 932, "\x95\x5C.txt"}, {"S:\\\x95\x5C", 932, "\x95\x5C"},
+        {"S:\\\x95\x5C\\x.txt", 932, "x.txt"}, {"S:\\\x95\x5C.txt", 1252, ".txt"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.path);
+        const String part = row.codePage ? FileNamePartInCodePage(row.path, row.codePage) : FileNamePart(row.path);
+        EXPECT_STREQ(row.expected, part.c_str());
+    }
 }

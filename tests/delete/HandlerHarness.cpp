@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "support/ImportTable.h"
 #include "support/TestSupport.h"
 
 HRESULT CRecordingHandler::DeletePath(const String &path, CProgressDlg &dialog)
@@ -17,9 +14,12 @@ HRESULT CRecordingHandler::DeletePath(const String &path, CProgressDlg &dialog)
     return S_OK;
 }
 
-CComPtr<CRecordingHandler> MakeRecordingHandler()
+CComPtr<CRecordingHandler> RecordingHandler(const std::vector<std::string> &selection)
 {
     CComPtr<CRecordingHandler> handler(new CRecordingHandler);
+    if (!selection.empty()) {
+        EXPECT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(selection).Get(), nullptr));
+    }
     return handler;
 }
 
@@ -30,39 +30,9 @@ CComPtr<IDataObject> MakeSelection(const std::vector<std::string> &paths, bool o
     return selection;
 }
 
-CMINVOKECOMMANDINFO InvokeByOffset(UINT offset)
-{
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = MAKEINTRESOURCEA(offset);
-    info.nShow = SW_SHOWNORMAL;
-    return info;
-}
-
-CMINVOKECOMMANDINFO InvokeByVerb(const char *verb)
-{
-    CMINVOKECOMMANDINFO info = InvokeByOffset(0);
-    info.lpVerb = verb;
-    return info;
-}
-
 void MakeFile(const std::string &path, const std::string &content)
 {
     sandbox::WriteFileBytes(path, content);
-}
-
-bool ReadCommandBlock(UINT &id)
-{
-    HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, "Talmior 2005 Trial_memFile");
-    if (!block)
-        return false;
-    const void *view = MapViewOfFile(block, FILE_MAP_READ, 0, 0, 0);
-    if (view) {
-        id = *static_cast<const UINT32 *>(view);
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(block);
-    return view != nullptr;
 }
 
 namespace {
@@ -94,50 +64,33 @@ HRESULT WINAPI RecordEmptyBin(HWND, LPCSTR root, DWORD flags)
     return S_OK;
 }
 
-// Points the slot somewhere else; the slot's old value is returned.
-void *HookSlot(void **slot, void *replacement, const char *function)
+// Sets the counters and the way back before the slot is pointed at FailingMalloc.
+void *ArmFailingMalloc(size_t allowedCalls)
 {
-    if (!slot) {
-        ADD_FAILURE() << function << " is not in the program's import table";
-        return nullptr;
-    }
-    return ReplaceImport(slot, replacement);
+    void **slot = ImportSlot("msvcrt.dll", "malloc");
+    g_originalMalloc = slot ? reinterpret_cast<MallocFunction>(*slot) : nullptr;
+    g_allowedMallocs = allowedCalls;
+    g_mallocRefused = false;
+    return reinterpret_cast<void *>(&FailingMalloc);
 }
 
 } // namespace
 
-CEmptyBinSpy::CEmptyBinSpy() : m_slot(ImportSlot("shell32.dll", "SHEmptyRecycleBinA")), m_original(nullptr)
+CFailingMalloc::CFailingMalloc(size_t allowedCalls) : m_hook("msvcrt.dll", "malloc", ArmFailingMalloc(allowedCalls))
 {
-    g_emptyBinCalls.clear();
-    m_original = HookSlot(m_slot, reinterpret_cast<void *>(&RecordEmptyBin), "SHEmptyRecycleBinA");
-}
-
-CEmptyBinSpy::~CEmptyBinSpy()
-{
-    if (m_original)
-        ReplaceImport(m_slot, m_original);
-}
-
-const std::vector<CEmptyBinSpy::Call> &CEmptyBinSpy::Calls() const
-{
-    return g_emptyBinCalls;
-}
-
-CFailingMalloc::CFailingMalloc(size_t allowedCalls) : m_slot(ImportSlot("msvcrt.dll", "malloc")), m_original(nullptr)
-{
-    g_allowedMallocs = allowedCalls;
-    g_mallocRefused = false;
-    g_originalMalloc = m_slot ? reinterpret_cast<MallocFunction>(*m_slot) : nullptr;
-    m_original = HookSlot(m_slot, reinterpret_cast<void *>(&FailingMalloc), "malloc");
-}
-
-CFailingMalloc::~CFailingMalloc()
-{
-    if (m_original)
-        ReplaceImport(m_slot, m_original);
 }
 
 bool CFailingMalloc::Refused()
 {
     return g_mallocRefused;
+}
+
+CEmptyBinSpy::CEmptyBinSpy() : m_hook("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&RecordEmptyBin))
+{
+    g_emptyBinCalls.clear();
+}
+
+const std::vector<CEmptyBinSpy::Call> &CEmptyBinSpy::Calls() const
+{
+    return g_emptyBinCalls;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ImportHook.h"
 #include "common/ComPtr.h"
 #include "delete/COrvexDeleteFile.h"
 
@@ -23,8 +24,9 @@ public:
     bool m_progressOpen = false;
 };
 
-// A fresh recording handler holding one reference.
-CComPtr<CRecordingHandler> MakeRecordingHandler();
+// A fresh recording handler holding one reference, initialised with the selection unless it is
+// empty (a failed Initialize fails the test).
+CComPtr<CRecordingHandler> RecordingHandler(const std::vector<std::string> &selection = {});
 
 // A real handler of the module, made by its instance creator, as the given interface.
 template <typename T>
@@ -38,37 +40,24 @@ CComPtr<T> MakeHandler(REFIID riid)
 // The shell's data object for a selection (a CF_HDROP drop list), or one that offers no drop list.
 CComPtr<IDataObject> MakeSelection(const std::vector<std::string> &paths, bool offersDropList = true);
 
-// CMINVOKECOMMANDINFO as the shell fills it for the item at an offset, or for a string verb.
-CMINVOKECOMMANDINFO InvokeByOffset(UINT offset);
-CMINVOKECOMMANDINFO InvokeByVerb(const char *verb);
-
 // Makes the file with some content; the test fails if it cannot.
 void MakeFile(const std::string &path, const std::string &content = "secret bytes");
 
-// The shared command-id block as another process reads it; false when it does not exist.
-bool ReadCommandBlock(UINT &id);
-
-// Makes one call of the C runtime's malloc, as this program imports it, fail: the one after the
-// given number of successful calls, while it lives. The module's strings and lists allocate
-// through it.
+// While it lives, refuses one call of the C runtime's malloc (as this program imports it, which
+// the module's strings and lists use): the one after the given number of successful calls.
 class CFailingMalloc
 {
 public:
     explicit CFailingMalloc(size_t allowedCalls);
-    ~CFailingMalloc();
-    CFailingMalloc(const CFailingMalloc &) = delete;
-    CFailingMalloc &operator=(const CFailingMalloc &) = delete;
-
     // Whether an allocation was refused.
     static bool Refused();
 
 private:
-    void **m_slot;
-    void *m_original;
+    CImportHook m_hook;
 };
 
-// Records the calls this program makes to shell32's SHEmptyRecycleBinA while it lives, and makes
-// none of them reach the shell.
+// While it lives, records this program's calls of shell32's SHEmptyRecycleBinA and lets none of
+// them reach the shell.
 class CEmptyBinSpy
 {
 public:
@@ -77,15 +66,9 @@ public:
         std::string root;
         DWORD flags;
     };
-
     CEmptyBinSpy();
-    ~CEmptyBinSpy();
-    CEmptyBinSpy(const CEmptyBinSpy &) = delete;
-    CEmptyBinSpy &operator=(const CEmptyBinSpy &) = delete;
-
     const std::vector<Call> &Calls() const;
 
 private:
-    void **m_slot;
-    void *m_original;
+    CImportHook m_hook;
 };

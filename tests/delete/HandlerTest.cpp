@@ -18,21 +18,26 @@ const char kConfirmSeveral[] = "Do you really want delete selected items\nusing 
 const char kEmptySelection[] = "Internal error.\rUnable to delete file";
 const DISPID kClearRecycleId = 0x60020000;
 const DISPID kClearRawId = 0x60020001;
+using Texts = std::vector<std::string>;
 
-// A recording handler initialised with the selection, as the shell leaves it before the menu.
-CComPtr<CRecordingHandler> InitializedHandler(const std::vector<std::string> &paths)
+Texts Paths(const PathList &list)
 {
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
-    EXPECT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(paths).Get(), nullptr));
-    return handler;
-}
-
-std::vector<std::string> Paths(const PathList &list)
-{
-    std::vector<std::string> paths;
+    Texts paths;
     for (size_t i = 0; i < list.Count(); ++i)
         paths.push_back(list[i].c_str());
     return paths;
+}
+
+void AppendAll(PathList &list, const Texts &paths)
+{
+    for (const std::string &path : paths)
+        list.Append(path.c_str());
+}
+
+// The automation methods take the module's request records disguised as IUnknown pointers.
+IUnknown *AsUnknown(void *record)
+{
+    return static_cast<IUnknown *>(record);
 }
 
 // Same layout as a path-list request, but not one of the module's records.
@@ -44,7 +49,7 @@ struct LookalikeRequest
 
 } // namespace
 
-TEST(HandlerInterfaces, IUnknownAndIDispatchGiveTheAutomationFace)
+TEST(HandlerInterfaces, FacesAndTypeInformationComeFromTheModulesLibrary)
 {
     CComPtr<ICOrvexDeleteFile> handler = MakeHandler<ICOrvexDeleteFile>(IID_ICOrvexDeleteFile);
     ASSERT_TRUE(handler);
@@ -54,7 +59,6 @@ TEST(HandlerInterfaces, IUnknownAndIDispatchGiveTheAutomationFace)
     ASSERT_EQ(S_OK, handler->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()));
     EXPECT_EQ(static_cast<void *>(handler.Get()), static_cast<void *>(unknown.Get()));
     EXPECT_EQ(static_cast<void *>(handler.Get()), static_cast<void *>(dispatch.Get()));
-
     for (const IID *iid : {&IID_IShellExtInit, &IID_IContextMenu, &IID_IProvideClassInfo}) {
         CComPtr<IUnknown> face;
         EXPECT_EQ(S_OK, handler->QueryInterface(*iid, face.ReceiveVoid()));
@@ -65,24 +69,17 @@ TEST(HandlerInterfaces, IUnknownAndIDispatchGiveTheAutomationFace)
         EXPECT_EQ(E_NOINTERFACE, handler->QueryInterface(*iid, &face));
         EXPECT_EQ(nullptr, face);
     }
-}
 
-TEST(HandlerInterfaces, TypeInformationComesFromTheModulesLibrary)
-{
-    CComPtr<IDispatch> dispatch = MakeHandler<IDispatch>(IID_IDispatch);
-    ASSERT_TRUE(dispatch);
     UINT count = 0;
     EXPECT_EQ(S_OK, dispatch->GetTypeInfoCount(&count));
     EXPECT_EQ(1u, count);
     EXPECT_EQ(E_POINTER, dispatch->GetTypeInfoCount(nullptr));
-
     CComPtr<ITypeInfo> info;
     ASSERT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, info.Receive()));
     BSTR name = nullptr;
     ASSERT_EQ(S_OK, info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
     EXPECT_STREQ(L"ICOrvexDeleteFile", name);
     SysFreeString(name);
-
     OLECHAR *names[] = {const_cast<OLECHAR *>(L"ClearRecycle"), const_cast<OLECHAR *>(L"ClearRaw")};
     DISPID ids[2] = {};
     EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]));
@@ -103,36 +100,33 @@ TEST(HandlerInterfaces, TypeInformationComesFromTheModulesLibrary)
     coclass->ReleaseTypeAttr(attributes);
 }
 
-TEST(HandlerInitialize, CopiesTheDropListInTheShellsOrder)
+TEST(HandlerInitialize, CopiesTheDropListInOrderOrGivesUpTheMutex)
 {
-    const std::vector<std::string> selection = {"S:\\b.txt", "S:\\a folder", "T:\\c.bin", "S:\\not there"};
-    CComPtr<CRecordingHandler> handler = InitializedHandler(selection);
+    const Texts selection = {"S:\\b.txt", "S:\\a folder", "T:\\c.bin", "S:\\not there"};
+    CComPtr<CRecordingHandler> handler = RecordingHandler(selection);
     EXPECT_EQ(selection, Paths(handler->m_paths));
     EXPECT_TRUE(handler->m_hSyncMutex) << "the selection's handler owns the sync mutex";
     EXPECT_FALSE(handler->m_bMutexExisted);
-}
+    handler.Reset();
 
-TEST(HandlerInitialize, MissingOrUnusableDataObjectGivesUpTheMutex)
-{
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
-    EXPECT_EQ(E_INVALIDARG, handler->Initialize(nullptr, nullptr, nullptr));
-    EXPECT_FALSE(handler->m_hSyncMutex);
-    EXPECT_EQ(E_FAIL, handler->Initialize(nullptr, MakeSelection({"S:\\x"}, false).Get(), nullptr));
-    EXPECT_FALSE(handler->m_hSyncMutex);
-    EXPECT_EQ(0u, handler->m_paths.Count());
-    // Nothing is left held: the next handler takes the mutex as if alone.
-    CComPtr<CRecordingHandler> next = InitializedHandler({"S:\\x"});
-    EXPECT_FALSE(next->m_bMutexExisted);
+    CComPtr<CRecordingHandler> unusable = RecordingHandler();
+    EXPECT_EQ(E_INVALIDARG, unusable->Initialize(nullptr, nullptr, nullptr));
+    EXPECT_FALSE(unusable->m_hSyncMutex);
+    EXPECT_EQ(E_FAIL, unusable->Initialize(nullptr, MakeSelection({"S:\\x"}, false).Get(), nullptr));
+    EXPECT_FALSE(unusable->m_hSyncMutex);
+    EXPECT_EQ(0u, unusable->m_paths.Count());
+    EXPECT_FALSE(RecordingHandler({"S:\\x"})->m_bMutexExisted) << "nothing left held: the next one is alone";
 }
 
 // Out of memory while the selection is copied: E_OUTOFMEMORY, no half selection kept, and the
 // mutex given up so that the next menu is not left without its item.
 TEST(HandlerInitialize, OutOfMemoryKeepsNoHalfSelection)
 {
-    const std::vector<std::string> selection = {"S:\\one", "S:\\two", "S:\\three", "S:\\four"};
+    const Texts selection = {"S:\\one", "S:\\two", "S:\\three", "S:\\four"};
     bool refusedSomewhere = false;
     for (size_t allowed = 0; allowed < 12; ++allowed) {
-        CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+        SCOPED_TRACE(testing::Message() << "after " << allowed << " allocations");
+        CComPtr<CRecordingHandler> handler = RecordingHandler();
         CComPtr<IDataObject> data = MakeSelection(selection);
         HRESULT hr;
         bool refused;
@@ -142,38 +136,29 @@ TEST(HandlerInitialize, OutOfMemoryKeepsNoHalfSelection)
             refused = CFailingMalloc::Refused();
         }
         refusedSomewhere = refusedSomewhere || refused;
-        if (!refused) {
-            EXPECT_EQ(S_OK, hr);
-            EXPECT_EQ(selection, Paths(handler->m_paths));
-            continue;
-        }
-        EXPECT_EQ(E_OUTOFMEMORY, hr) << "after " << allowed << " allocations";
-        EXPECT_EQ(0u, handler->m_paths.Count());
-        EXPECT_FALSE(handler->m_hSyncMutex);
+        EXPECT_EQ(refused ? E_OUTOFMEMORY : S_OK, hr);
+        EXPECT_EQ(refused ? Texts() : selection, Paths(handler->m_paths));
+        EXPECT_EQ(!refused, bool(handler->m_hSyncMutex));
     }
     EXPECT_TRUE(refusedSomewhere) << "no allocation was ever refused: the case tests nothing";
 }
 
-TEST(HandlerMenu, InsertsOneItemAtTheGivenPlaceForEveryKindOfRequest)
+TEST(HandlerMenu, OneItemAtTheGivenPlaceForEveryRequestAndNoCommandStrings)
 {
     for (UINT flags : {CMF_NORMAL, CMF_DEFAULTONLY, CMF_VERBSONLY, CMF_EXPLORE}) {
-        CComPtr<CRecordingHandler> handler = InitializedHandler({"S:\\x"});
+        SCOPED_TRACE(flags);
+        CComPtr<CRecordingHandler> handler = RecordingHandler({"S:\\x"});
         HMENU menu = CreatePopupMenu();
         AppendMenuA(menu, MF_STRING, 1, "Open");
         AppendMenuA(menu, MF_STRING, 2, "Properties");
-        const HRESULT hr = handler->QueryContextMenu(menu, 1, 731, 800, flags);
-        EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), hr) << "flags " << flags;
-        ASSERT_EQ(3, GetMenuItemCount(menu));
+        EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), handler->QueryContextMenu(menu, 1, 731, 800, flags));
+        EXPECT_EQ(3, GetMenuItemCount(menu));
         EXPECT_EQ(731u, GetMenuItemID(menu, 1));
         char text[100] = {};
         GetMenuStringA(menu, 1, text, sizeof(text), MF_BYPOSITION);
         EXPECT_STREQ(kMenuText, text);
         DestroyMenu(menu);
     }
-}
-
-TEST(HandlerMenu, HasNoCommandStrings)
-{
     CComPtr<IContextMenu> menu = MakeHandler<IContextMenu>(IID_IContextMenu);
     ASSERT_TRUE(menu);
     char buffer[64] = "untouched";
@@ -182,30 +167,37 @@ TEST(HandlerMenu, HasNoCommandStrings)
     EXPECT_STREQ("untouched", buffer);
 }
 
-TEST(HandlerCommand, AnyVerbOrNoArgumentRunsTheSameCommand)
+TEST(HandlerCommand, AnyVerbOrNoArgumentRunsTheConfirmedCommandOnTheWholeSelection)
 {
-    CMINVOKECOMMANDINFO byOffset = InvokeByOffset(0);
-    CMINVOKECOMMANDINFO byOtherOffset = InvokeByOffset(7);
-    CMINVOKECOMMANDINFO byVerb = InvokeByVerb("delete");
-    for (CMINVOKECOMMANDINFO *info : {&byOffset, &byOtherOffset, &byVerb, static_cast<CMINVOKECOMMANDINFO *>(nullptr)}) {
-        CComPtr<CRecordingHandler> handler = InitializedHandler({"S:\\one.txt"});
+    const auto invoke = [](const char *verb) {
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = verb;
+        info.nShow = SW_SHOWNORMAL;
+        return info;
+    };
+    CMINVOKECOMMANDINFO byOffset = invoke(MAKEINTRESOURCEA(0)), byOtherOffset = invoke(MAKEINTRESOURCEA(7));
+    CMINVOKECOMMANDINFO byVerb = invoke("delete");
+    const struct
+    {
+        CMINVOKECOMMANDINFO *info;
+        Texts selection;
+        const char *question;
+    } rows[] = {{&byOffset, {"S:\\one.txt"}, kConfirmOne},
+                {&byOtherOffset, {"S:\\one.txt"}, kConfirmOne},
+                {&byVerb, {"S:\\one.txt"}, kConfirmOne},
+                {nullptr, {"S:\\one.txt"}, kConfirmOne},
+                {nullptr, {"S:\\1", "S:\\2", "S:\\3"}, kConfirmSeveral}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        CComPtr<CRecordingHandler> handler = RecordingHandler(row.selection);
         DialogAnswerer answers({IDOK});
-        EXPECT_EQ(S_OK, handler->InvokeCommand(info));
-        EXPECT_EQ(std::vector<std::string>{kConfirmOne}, answers.Texts());
-        EXPECT_EQ(std::vector<std::string>{"S:\\one.txt"}, handler->m_deleted);
+        EXPECT_EQ(S_OK, handler->InvokeCommand(row.info));
+        EXPECT_EQ(Texts{row.question}, answers.Texts());
+        EXPECT_EQ(row.selection, handler->m_deleted) << "all handed on, in order";
         EXPECT_TRUE(handler->m_progressOpen) << "deletion runs with the progress dialog open";
+        EXPECT_FALSE(IsWindow(handler->m_progress.m_hWnd)) << "the progress dialog is closed at the end";
     }
-}
-
-TEST(HandlerCommand, ConfirmedSeveralItemsAreAllHandedOnInOrder)
-{
-    CComPtr<CRecordingHandler> handler = InitializedHandler({"S:\\1", "S:\\2", "S:\\3"});
-    DialogAnswerer answers({IDOK});
-    EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-    EXPECT_EQ(std::vector<std::string>{kConfirmSeveral}, answers.Texts());
-    EXPECT_EQ((std::vector<std::string>{"S:\\1", "S:\\2", "S:\\3"}), handler->m_deleted);
-    EXPECT_TRUE(handler->m_progressOpen);
-    EXPECT_FALSE(IsWindow(handler->m_progress.m_hWnd)) << "the progress dialog is closed at the end";
 }
 
 TEST(HandlerCommand, DecliningDeletesNothingAndOpensNoProgress)
@@ -214,57 +206,63 @@ TEST(HandlerCommand, DecliningDeletesNothingAndOpensNoProgress)
     const std::string one = folder + "\\only.txt", two = folder + "\\second.txt";
     MakeFile(one);
     MakeFile(two);
-
-    CComPtr<COrvexDeleteFile> single = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
-    ASSERT_EQ(S_OK, single->Initialize(nullptr, MakeSelection({one}).Get(), nullptr));
+    const struct
     {
+        Texts selection;
+        HRESULT result; // E_FAIL for one item declined, S_OK for several
+        const char *question;
+    } rows[] = {{{one}, E_FAIL, kConfirmOne}, {{one, two, folder}, S_OK, kConfirmSeveral}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.question);
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(row.selection).Get(), nullptr));
         DialogAnswerer answers({IDCANCEL});
-        EXPECT_EQ(E_FAIL, single->InvokeCommand(nullptr)) << "one item declined";
-        EXPECT_EQ(std::vector<std::string>{kConfirmOne}, answers.Texts());
+        EXPECT_EQ(row.result, handler->InvokeCommand(nullptr));
+        EXPECT_EQ(Texts{row.question}, answers.Texts());
+        EXPECT_EQ(nullptr, handler->m_progress.m_hWnd);
     }
-    EXPECT_EQ(nullptr, single->m_progress.m_hWnd);
-    single.Reset();
-
-    CComPtr<COrvexDeleteFile> several = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
-    ASSERT_EQ(S_OK, several->Initialize(nullptr, MakeSelection({one, two, folder}).Get(), nullptr));
-    {
-        DialogAnswerer answers({IDCANCEL});
-        EXPECT_EQ(S_OK, several->InvokeCommand(nullptr)) << "several items declined";
-        EXPECT_EQ(std::vector<std::string>{kConfirmSeveral}, answers.Texts());
-    }
-    EXPECT_EQ(nullptr, several->m_progress.m_hWnd);
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(one));
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(two));
 }
 
-TEST(HandlerCommand, ConfirmedSelectionIsDestroyedAndNothingBesideIt)
+TEST(HandlerCommand, ConfirmedSelectionAndAPathListAreDestroyedAndNothingBeside)
 {
     const std::string folder = sandbox::FreshFolder("handler_confirm");
-    const std::string chosen = folder + "\\chosen.txt", neighbour = folder + "\\neighbour.txt";
     const std::string tree = folder + "\\tree";
-    MakeFile(chosen);
-    MakeFile(neighbour);
+    for (const char *name : {"\\chosen.txt", "\\neighbour.txt", "\\x.txt", "\\y.txt"})
+        MakeFile(folder + name);
     ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
     MakeFile(tree + "\\inside.bin", std::string(70000, 'x'));
 
     CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
-    ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection({chosen, tree}).Get(), nullptr));
-    DialogAnswerer answers({IDOK});
-    EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-    EXPECT_EQ(std::vector<std::string>{kConfirmSeveral}, answers.Texts()) << "no error reported";
-    EXPECT_FALSE(sandbox::Exists(chosen));
+    ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection({folder + "\\chosen.txt", tree}).Get(), nullptr));
+    {
+        DialogAnswerer answers({IDOK});
+        EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+        EXPECT_EQ(Texts{kConfirmSeveral}, answers.Texts()) << "no error reported";
+    }
+    EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
     EXPECT_FALSE(sandbox::Exists(tree));
-    EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(neighbour));
+
+    PathListRequest request;
+    AppendAll(request.paths, {folder + "\\x.txt", folder + "\\y.txt"});
+    CComPtr<ICOrvexDeleteFile> raw = MakeHandler<ICOrvexDeleteFile>(IID_ICOrvexDeleteFile);
+    DialogAnswerer answers({});
+    EXPECT_EQ(S_OK, raw->ClearRaw(AsUnknown(&request)));
+    EXPECT_TRUE(answers.Texts().empty()) << "no question in path-list mode";
+    EXPECT_FALSE(sandbox::Exists(folder + "\\x.txt"));
+    EXPECT_FALSE(sandbox::Exists(folder + "\\y.txt"));
+    EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\neighbour.txt"));
 }
 
 // Wine's DragQueryFileA counts an empty drop list as one or more empty paths, so the empty
 // selection is set up directly: a handler whose list is empty when its command runs.
 TEST(HandlerCommand, EmptySelectionIsReportedAndEndsTheCommand)
 {
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+    CComPtr<CRecordingHandler> handler = RecordingHandler();
     DialogAnswerer answers({IDOK});
     EXPECT_EQ(E_FAIL, handler->InvokeCommand(nullptr));
-    EXPECT_EQ(std::vector<std::string>{kEmptySelection}, answers.Texts()) << "no confirmation follows the message";
+    EXPECT_EQ(Texts{kEmptySelection}, answers.Texts()) << "no confirmation follows the message";
     EXPECT_EQ(0u, answers.Unexpected());
     EXPECT_TRUE(handler->m_deleted.empty());
     EXPECT_EQ(nullptr, handler->m_progress.m_hWnd);
@@ -275,151 +273,98 @@ TEST(HandlerCommand, BothRequestsSetMeansShellModeWithAQuestion)
     RecycleRequest recycle;
     recycle.useKeepList = true;
     PathListRequest list;
-    CComPtr<CRecordingHandler> handler = InitializedHandler({"S:\\a", "S:\\b"});
+    CComPtr<CRecordingHandler> handler = RecordingHandler({"S:\\a", "S:\\b"});
     handler->m_pRecycleRequest = &recycle;
     handler->m_pPathListRequest = &list;
     DialogAnswerer answers({IDCANCEL});
     EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-    EXPECT_EQ(std::vector<std::string>{kConfirmSeveral}, answers.Texts());
+    EXPECT_EQ(Texts{kConfirmSeveral}, answers.Texts());
     EXPECT_TRUE(handler->m_deleted.empty());
 }
 
-TEST(HandlerAutomation, ClearRawDeletesTheListWithoutAskingAndStopsOnCancel)
+TEST(HandlerAutomation, ClearRawStopsOnCancelAndTakesNothingWithoutMemory)
 {
     PathListRequest request;
-    for (const char *path : {"S:\\p1", "S:\\p2", "S:\\p3"})
-        request.paths.Append(path);
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+    AppendAll(request.paths, {"S:\\p1", "S:\\p2", "S:\\p3"});
+    CComPtr<CRecordingHandler> handler = RecordingHandler();
     handler->m_onDelete = [&](size_t handed) {
         if (handed == 2)
             handler->m_bCancelled = true; // as the progress dialog's Cancel does
     };
     DialogAnswerer answers({});
-    EXPECT_EQ(S_OK, handler->ClearRaw(reinterpret_cast<IUnknown *>(&request)));
-    EXPECT_EQ((std::vector<std::string>{"S:\\p1", "S:\\p2"}), handler->m_deleted) << "stopped before the third path";
+    EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&request)));
+    EXPECT_EQ((Texts{"S:\\p1", "S:\\p2"}), handler->m_deleted) << "stopped before the third path";
     EXPECT_TRUE(answers.Texts().empty()) << "no question in path-list mode";
     EXPECT_EQ(E_FAIL, handler->ClearRaw(nullptr));
-}
 
-TEST(HandlerAutomation, OutOfMemoryWhileTakingTheRequestDeletesNothing)
-{
-    PathListRequest request;
-    for (const char *path : {"S:\\r1", "S:\\r2", "S:\\r3"})
-        request.paths.Append(path);
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
+    CComPtr<CRecordingHandler> starved = RecordingHandler();
     HRESULT hr;
     {
         CFailingMalloc failing(0);
-        hr = handler->ClearRaw(reinterpret_cast<IUnknown *>(&request));
+        hr = starved->ClearRaw(AsUnknown(&request));
     }
     EXPECT_EQ(E_OUTOFMEMORY, hr);
-    EXPECT_TRUE(handler->m_deleted.empty());
-    EXPECT_EQ(0u, handler->m_paths.Count());
+    EXPECT_TRUE(starved->m_deleted.empty());
+    EXPECT_EQ(0u, starved->m_paths.Count());
 }
 
-TEST(HandlerAutomation, ClearRawDestroysRealFilesWithNoDialog)
-{
-    const std::string folder = sandbox::FreshFolder("handler_raw");
-    PathListRequest request;
-    for (const char *name : {"\\x.txt", "\\y.txt"}) {
-        MakeFile(folder + name);
-        request.paths.Append((folder + name).c_str());
-    }
-    MakeFile(folder + "\\kept.txt");
-    CComPtr<ICOrvexDeleteFile> handler = MakeHandler<ICOrvexDeleteFile>(IID_ICOrvexDeleteFile);
-    DialogAnswerer answers({});
-    EXPECT_EQ(S_OK, handler->ClearRaw(reinterpret_cast<IUnknown *>(&request)));
-    EXPECT_TRUE(answers.Texts().empty());
-    EXPECT_FALSE(sandbox::Exists(folder + "\\x.txt"));
-    EXPECT_FALSE(sandbox::Exists(folder + "\\y.txt"));
-    EXPECT_TRUE(sandbox::Exists(folder + "\\kept.txt"));
-}
-
-TEST(HandlerAutomation, ClearRecycleCleansAndEmptiesEachBinQuietly)
+TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListEmptiesEachBinQuietlyAndStopsOnCancel)
 {
     RecycleRequest request;
-    request.useKeepList = true;
-    request.folders.Append("S:\\bin1");
-    request.folders.Append("T:\\bin2");
+    AppendAll(request.folders, {"S:\\bin1", "T:\\bin2"});
     CEmptyBinSpy bins;
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
     DialogAnswerer answers({});
-    EXPECT_EQ(S_OK, handler->ClearRecycle(reinterpret_cast<IUnknown *>(&request)));
-    EXPECT_EQ((std::vector<std::string>{"S:\\bin1", "T:\\bin2"}), handler->m_deleted);
-    ASSERT_EQ(2u, bins.Calls().size());
-    EXPECT_EQ("S:\\bin1", bins.Calls()[0].root);
-    EXPECT_EQ("T:\\bin2", bins.Calls()[1].root);
+    CComPtr<CRecordingHandler> refused = RecordingHandler();
+    EXPECT_EQ(E_FAIL, refused->ClearRecycle(AsUnknown(&request))) << "useKeepList false";
+    EXPECT_TRUE(refused->m_deleted.empty());
+    EXPECT_EQ(nullptr, refused->m_progress.m_hWnd);
+
+    request.useKeepList = true;
+    CComPtr<CRecordingHandler> handler = RecordingHandler();
+    EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&request)));
+    EXPECT_EQ((Texts{"S:\\bin1", "T:\\bin2"}), handler->m_deleted);
     const DWORD quietly = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
-    EXPECT_EQ(quietly, bins.Calls()[0].flags);
-    EXPECT_EQ(quietly, bins.Calls()[1].flags);
-    EXPECT_TRUE(answers.Texts().empty()) << "no question in recycle mode";
-}
-
-TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListAndStopsOnCancel)
-{
-    RecycleRequest request;
-    request.folders.Append("S:\\bin1");
-    request.folders.Append("S:\\bin2");
-    CEmptyBinSpy bins;
-    {
-        CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
-        DialogAnswerer answers({});
-        EXPECT_EQ(E_FAIL, handler->ClearRecycle(reinterpret_cast<IUnknown *>(&request))) << "useKeepList false";
-        EXPECT_TRUE(handler->m_deleted.empty());
-        EXPECT_EQ(nullptr, handler->m_progress.m_hWnd);
-        EXPECT_TRUE(answers.Texts().empty());
+    ASSERT_EQ(2u, bins.Calls().size());
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(handler->m_deleted[i], bins.Calls()[i].root);
+        EXPECT_EQ(quietly, bins.Calls()[i].flags);
     }
-    request.useKeepList = true;
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
-    handler->m_onDelete = [&](size_t) { handler->m_bCancelled = true; };
-    EXPECT_EQ(S_OK, handler->ClearRecycle(reinterpret_cast<IUnknown *>(&request)));
-    EXPECT_EQ(std::vector<std::string>{"S:\\bin1"}, handler->m_deleted);
-    EXPECT_TRUE(bins.Calls().empty()) << "the bin cancelled half-way is not emptied";
-    EXPECT_EQ(E_FAIL, handler->ClearRecycle(nullptr));
+    EXPECT_TRUE(answers.Texts().empty()) << "no question in recycle mode";
+
+    CComPtr<CRecordingHandler> cancelled = RecordingHandler();
+    cancelled->m_onDelete = [&](size_t) { cancelled->m_bCancelled = true; };
+    EXPECT_EQ(S_OK, cancelled->ClearRecycle(AsUnknown(&request)));
+    EXPECT_EQ(Texts{"S:\\bin1"}, cancelled->m_deleted);
+    EXPECT_EQ(2u, bins.Calls().size()) << "the bin cancelled half-way is not emptied";
+    EXPECT_EQ(E_FAIL, cancelled->ClearRecycle(nullptr));
 }
 
-TEST(HandlerAutomation, ForeignPointersAreRefusedUnread)
+TEST(HandlerAutomation, ForeignPointersAreRefusedUnreadAlsoThroughInvoke)
 {
-    const std::string folder = sandbox::FreshFolder("handler_foreign");
-    const std::string victim = folder + "\\victim.txt";
+    const std::string victim = sandbox::FreshFolder("handler_foreign") + "\\victim.txt";
     MakeFile(victim);
     LookalikeRequest lookalike;
     lookalike.paths.Append(victim.c_str());
     CComPtr<IDataObject> realObject = MakeSelection({victim});
-
-    CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
-    DialogAnswerer answers({});
-    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(reinterpret_cast<IUnknown *>(&lookalike)));
-    EXPECT_EQ(E_INVALIDARG, handler->ClearRecycle(reinterpret_cast<IUnknown *>(&lookalike)));
-    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(realObject.Get()));
-    EXPECT_EQ(E_INVALIDARG, handler->ClearRecycle(realObject.Get()));
-
     // A record of the other kind is not accepted either, nor one that has gone.
     RecycleRequest recycle;
     recycle.useKeepList = true;
     recycle.folders.Append(victim.c_str());
-    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(reinterpret_cast<IUnknown *>(&recycle)));
     alignas(PathListRequest) char storage[sizeof(PathListRequest)];
     PathListRequest *gone = new (storage) PathListRequest;
     gone->paths.Append(victim.c_str());
     gone->~PathListRequest();
-    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(reinterpret_cast<IUnknown *>(gone)));
 
-    EXPECT_TRUE(handler->m_deleted.empty());
-    EXPECT_EQ(0u, handler->m_paths.Count());
-    EXPECT_TRUE(answers.Texts().empty());
-    EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(victim));
-}
-
-TEST(HandlerAutomation, InvokeThroughIDispatchWithARealObjectDeletesNothing)
-{
-    const std::string folder = sandbox::FreshFolder("handler_dispatch");
-    const std::string victim = folder + "\\victim.txt";
-    MakeFile(victim);
-    CComPtr<IDataObject> realObject = MakeSelection({victim});
+    CComPtr<CRecordingHandler> handler = RecordingHandler();
+    DialogAnswerer answers({});
+    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(AsUnknown(&lookalike)));
+    EXPECT_EQ(E_INVALIDARG, handler->ClearRecycle(AsUnknown(&lookalike)));
+    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(realObject.Get()));
+    EXPECT_EQ(E_INVALIDARG, handler->ClearRecycle(realObject.Get()));
+    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(AsUnknown(&recycle)));
+    EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(AsUnknown(gone)));
 
     for (DISPID id : {kClearRawId, kClearRecycleId}) {
-        CComPtr<CRecordingHandler> handler = MakeRecordingHandler();
         VARIANTARG argument;
         VariantInit(&argument);
         argument.vt = VT_UNKNOWN;
@@ -429,14 +374,14 @@ TEST(HandlerAutomation, InvokeThroughIDispatchWithARealObjectDeletesNothing)
         VariantInit(&result);
         EXCEPINFO exception = {};
         UINT argError = 0;
-        DialogAnswerer answers({});
         const HRESULT hr = handler->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, &argError);
         EXPECT_TRUE(FAILED(hr)) << "dispid " << std::hex << id << " gave " << hr;
-        EXPECT_TRUE(handler->m_deleted.empty());
-        EXPECT_TRUE(answers.Texts().empty());
         SysFreeString(exception.bstrSource);
         SysFreeString(exception.bstrDescription);
         SysFreeString(exception.bstrHelpFile);
     }
+    EXPECT_TRUE(handler->m_deleted.empty());
+    EXPECT_EQ(0u, handler->m_paths.Count());
+    EXPECT_TRUE(answers.Texts().empty());
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(victim));
 }
