@@ -26,11 +26,6 @@ const struct ExpectedClass
 };
 
 std::string ClassKey(const ExpectedClass &entry) { return "CLSID\\" + GuidText(*entry.clsid); }
-std::string Read(const std::string &path, const char *name = "", bool *found = nullptr)
-{
-    return ReadString(HKEY_CLASSES_ROOT, path, name, found);
-}
-bool IsModulePath(const std::string &path) { return lstrcmpiA("b:\\OrvexSE.dll", path.c_str()) == 0; }
 
 // Every test registers through the system's regsvr32 and leaves the module unregistered.
 class RegisterServerTest : public ::testing::Test
@@ -40,37 +35,32 @@ protected:
     void TearDown() override { UnregisterModule(); }
 };
 
+// Everything under the class key: the module path unquoted, "apartment", an empty AppID.
+std::set<std::string> ExpectedClassTree(const ExpectedClass &entry)
+{
+    return {"=" + std::string(entry.friendlyName), "AppID=", "InprocServer32\\", "InprocServer32\\=b:\\OrvexSE.dll",
+            "InprocServer32\\ThreadingModel=apartment", "ProgID\\", "ProgID\\=" + std::string(entry.progId),
+            "Programmable\\", "TypeLib\\", "TypeLib\\=" + GuidText(LIBID_OrvexShellExtensions),
+            "VersionIndependentProgID\\", "VersionIndependentProgID\\=" + std::string(entry.versionIndependentProgId)};
+}
+
 TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
 {
-    const std::string libId = GuidText(LIBID_OrvexShellExtensions);
     for (const ExpectedClass &entry : kClasses) {
         SCOPED_TRACE(entry.friendlyName);
-        for (const std::string progId : {entry.progId, entry.versionIndependentProgId}) {
-            EXPECT_EQ(entry.friendlyName, Read(progId));
-            EXPECT_EQ(GuidText(*entry.clsid), Read(progId + "\\CLSID"));
-        }
-        EXPECT_EQ(entry.progId, Read(std::string(entry.versionIndependentProgId) + "\\CurVer"));
-
-        const std::string key = ClassKey(entry);
-        EXPECT_EQ(entry.friendlyName, Read(key));
-        EXPECT_EQ(entry.progId, Read(key + "\\ProgID"));
-        EXPECT_EQ(entry.versionIndependentProgId, Read(key + "\\VersionIndependentProgID"));
-        bool found = true;
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key + "\\Programmable"));
-        Read(key + "\\Programmable", "", &found);
-        EXPECT_FALSE(found) << "Programmable has no value";
-        EXPECT_TRUE(IsModulePath(Read(key + "\\InprocServer32"))) << "unquoted, got " << Read(key + "\\InprocServer32");
-        EXPECT_EQ("apartment", Read(key + "\\InprocServer32", "ThreadingModel"));
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key + "\\LocalServer32"));
-        EXPECT_EQ("", Read(key, "AppID", &found));
-        EXPECT_TRUE(found) << "AppID is an empty string";
-        EXPECT_EQ(libId, Read(key + "\\TypeLib"));
-        EXPECT_EQ(5, SubkeyCount(HKEY_CLASSES_ROOT, key)) << "nothing else under the class key";
+        const std::string name = "=" + std::string(entry.friendlyName), clsid = "CLSID\\=" + GuidText(*entry.clsid);
+        EXPECT_EQ((std::set<std::string>{name, "CLSID\\", clsid}), RegistryTree(HKEY_CLASSES_ROOT, entry.progId));
+        EXPECT_EQ((std::set<std::string>{name, "CLSID\\", clsid, "CurVer\\", "CurVer\\=" + std::string(entry.progId)}),
+                  RegistryTree(HKEY_CLASSES_ROOT, entry.versionIndependentProgId));
+        EXPECT_EQ(ExpectedClassTree(entry), RegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry)));
     }
-    const std::string version = "TypeLib\\" + libId + "\\1.0";
-    EXPECT_EQ("OrvexShellExtensions 1.0 Type Library", Read(version));
-    EXPECT_TRUE(IsModulePath(Read(version + "\\0\\win32")));
-    EXPECT_EQ(0, lstrcmpiA("b:\\", Read(version + "\\HELPDIR").c_str())) << Read(version + "\\HELPDIR");
+    std::set<std::string> typeLib =
+        RegistryTree(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0");
+    for (auto it = typeLib.begin(); it != typeLib.end();) // FLAGS is the system's own
+        it = it->compare(0, 6, "FLAGS\\") == 0 ? typeLib.erase(it) : std::next(it);
+    EXPECT_EQ((std::set<std::string>{"=OrvexShellExtensions 1.0 Type Library", "0\\", "0\\win32\\",
+                                     "0\\win32\\=b:\\OrvexSE.dll", "HELPDIR\\", "HELPDIR\\=b:\\"}),
+              typeLib);
 }
 
 TEST_F(RegisterServerTest, RegisteringAgainRebuildsTheClassKeys)
@@ -80,13 +70,8 @@ TEST_F(RegisterServerTest, RegisteringAgainRebuildsTheClassKeys)
             ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, (ClassKey(entry) + stray).c_str(), REG_SZ, "s", 1));
     }
     ASSERT_EQ(0u, RegisterModule());
-    for (const ExpectedClass &entry : kClasses) {
-        SCOPED_TRACE(entry.friendlyName);
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(entry) + "\\Stray"));
-        EXPECT_EQ(0, SubkeyCount(HKEY_CLASSES_ROOT, ClassKey(entry) + "\\Programmable"));
-        EXPECT_EQ(5, SubkeyCount(HKEY_CLASSES_ROOT, ClassKey(entry)));
-        EXPECT_EQ(entry.friendlyName, Read(ClassKey(entry)));
-    }
+    for (const ExpectedClass &entry : kClasses)
+        EXPECT_EQ(ExpectedClassTree(entry), RegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry))) << entry.friendlyName;
 }
 
 TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
@@ -95,7 +80,7 @@ TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, neighbour, REG_SZ, "a neighbour", 11));
     ASSERT_EQ(0u, UnregisterModule());
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
-    EXPECT_EQ("a neighbour", Read(neighbour));
+    EXPECT_EQ("a neighbour", ReadString(HKEY_CLASSES_ROOT, neighbour));
     SHDeleteKeyA(HKEY_CLASSES_ROOT, neighbour);
     for (const ExpectedClass &entry : kClasses) {
         SCOPED_TRACE(entry.friendlyName);
@@ -108,51 +93,101 @@ TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0"));
 }
 
-TYPEATTR Attributes(ITypeInfo *info)
+template <typename Owner, typename Attr>
+Attr Attributes(Owner *owner, HRESULT (STDMETHODCALLTYPE Owner::*get)(Attr **),
+                void (STDMETHODCALLTYPE Owner::*release)(Attr *))
 {
-    TYPEATTR copy = {};
-    TYPEATTR *attributes = nullptr;
-    if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
+    Attr copy = {};
+    Attr *attributes = nullptr;
+    if (owner && SUCCEEDED((owner->*get)(&attributes))) {
         copy = *attributes;
-        info->ReleaseTypeAttr(attributes);
+        (owner->*release)(attributes);
     }
     return copy;
 }
+TYPEATTR Attributes(ITypeInfo *info) { return Attributes(info, &ITypeInfo::GetTypeAttr, &ITypeInfo::ReleaseTypeAttr); }
+TLIBATTR Attributes(ITypeLib *library) { return Attributes(library, &ITypeLib::GetLibAttr, &ITypeLib::ReleaseTLibAttr); }
 
-TLIBATTR Attributes(ITypeLib *library)
+std::string Narrow(const wchar_t *text)
 {
-    TLIBATTR copy = {};
-    TLIBATTR *attributes = nullptr;
-    if (SUCCEEDED(library->GetLibAttr(&attributes))) {
-        copy = *attributes;
-        library->ReleaseTLibAttr(attributes);
-    }
-    return copy;
-}
-
-// The vtable side of a dual interface (index -1), or the type it derives from (index 0).
-CComPtr<ITypeInfo> Related(ITypeInfo *info, UINT index)
-{
-    HREFTYPE reference = 0;
-    CComPtr<ITypeInfo> related;
-    EXPECT_EQ(S_OK, info->GetRefTypeOfImplType(index, &reference));
-    EXPECT_EQ(S_OK, info->GetRefTypeInfo(reference, related.Receive()));
-    return related;
+    char buffer[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, text ? text : L"", -1, buffer, sizeof(buffer) - 1, nullptr, nullptr);
+    return buffer;
 }
 
 // Name and help string of a library (index -1) or of a type (MEMBERID_NIL).
 template <typename Owner>
-std::pair<std::wstring, std::wstring> Documentation(Owner *owner, INT index)
+std::string Documentation(Owner *owner, INT index)
 {
     BSTR name = nullptr, doc = nullptr;
-    EXPECT_EQ(S_OK, owner->GetDocumentation(index, &name, &doc, nullptr, nullptr));
-    std::pair<std::wstring, std::wstring> text(name ? name : L"", doc ? doc : L"");
+    owner->GetDocumentation(index, &name, &doc, nullptr, nullptr);
+    const std::string text = Narrow(name) + ": " + Narrow(doc);
     SysFreeString(name);
     SysFreeString(doc);
     return text;
 }
 
-// What automation clients rely on: names, versions, flags and dispatch ids.
+// The vtable side of a dual interface (index -1), or the type it implements or derives from (0).
+CComPtr<ITypeInfo> Related(ITypeInfo *info, UINT index)
+{
+    HREFTYPE reference = 0;
+    CComPtr<ITypeInfo> related;
+    if (info && SUCCEEDED(info->GetRefTypeOfImplType(index, &reference)))
+        info->GetRefTypeInfo(reference, related.Receive());
+    return related;
+}
+
+// What automation clients rely on in a type, on one line: kind, version and flags; for a
+// coclass its default interface; for a dual interface the base of its vtable side and every
+// method with its member id, dispatch id found by name, vtable offset, result and parameters.
+std::string Describe(ITypeInfo *info)
+{
+    const TYPEATTR type = Attributes(info);
+    char text[128];
+    snprintf(text, sizeof(text), " kind %d %u.%u", type.typekind, type.wMajorVerNum, type.wMinorVerNum);
+    std::string line = Documentation(info, MEMBERID_NIL) + text;
+    if (type.typekind == TKIND_COCLASS) {
+        INT implFlags = 0;
+        info->GetImplTypeFlags(0, &implFlags);
+        return line + (type.wTypeFlags & TYPEFLAG_FCANCREATE ? " creatable" : "") +
+               (type.wTypeFlags & TYPEFLAG_FAGGREGATABLE ? " aggregatable" : "") +
+               (implFlags & IMPLTYPEFLAG_FDEFAULT ? ", default " : ", ") + GuidText(Attributes(Related(info, 0).Get()).guid);
+    }
+    CComPtr<ITypeInfo> vtable = Related(info, static_cast<UINT>(-1));
+    const TYPEATTR side = Attributes(vtable.Get());
+    CComPtr<ITypeInfo> base = Related(vtable.Get(), 0);
+    CComPtr<ITypeLib> baseLibrary;
+    UINT index = 0;
+    if (base)
+        base->GetContainingTypeLib(baseLibrary.Receive(), &index);
+    snprintf(text, sizeof(text), "; vtable kind %d%s%s from ", side.typekind,
+             side.wTypeFlags & TYPEFLAG_FDUAL ? " dual" : "", side.wTypeFlags & TYPEFLAG_FOLEAUTOMATION ? " oleautomation" : "");
+    line += text + GuidText(Attributes(base.Get()).guid) + " of " + GuidText(Attributes(baseLibrary.Get()).guid);
+    for (UINT slot = 0; slot < side.cFuncs; ++slot) {
+        FUNCDESC *function = nullptr;
+        if (FAILED(vtable->GetFuncDesc(slot, &function)))
+            return line + ", slot " + std::to_string(slot) + "?";
+        BSTR names[4] = {};
+        UINT count = 0;
+        vtable->GetNames(function->memid, names, 4, &count);
+        MEMBERID dispatchId = MEMBERID_NIL;
+        info->GetIDsOfNames(&names[0], 1, &dispatchId);
+        snprintf(text, sizeof(text), " id %lx dispid %lx at %d returns %d (", function->memid, dispatchId,
+                 function->oVft, function->elemdescFunc.tdesc.vt);
+        line += ", " + Narrow(names[0]) + text;
+        for (SHORT i = 0; i < function->cParams; ++i) {
+            const ELEMDESC &param = function->lprgelemdescParam[i];
+            line += (param.paramdesc.wParamFlags & PARAMFLAG_FIN ? "in " : "") + std::to_string(param.tdesc.vt) + " " +
+                    Narrow(i + 1 < static_cast<SHORT>(count) ? names[i + 1] : nullptr);
+        }
+        line += ")";
+        for (BSTR name : names)
+            SysFreeString(name);
+        vtable->ReleaseFuncDesc(function);
+    }
+    return line;
+}
+
 TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
 {
     CComPtr<ITypeLib> library;
@@ -162,106 +197,32 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
     EXPECT_EQ(0u, libAttributes.lcid);
     EXPECT_EQ(1, libAttributes.wMajorVerNum);
     EXPECT_EQ(0, libAttributes.wMinorVerNum);
-    const auto libraryText = Documentation(library.Get(), -1);
-    EXPECT_EQ(L"OrvexShellExtensions", libraryText.first);
-    EXPECT_EQ(L"OrvexShellExtensions 1.0 Type Library", libraryText.second);
+    EXPECT_EQ("OrvexShellExtensions: OrvexShellExtensions 1.0 Type Library", Documentation(library.Get(), -1));
     EXPECT_EQ(6u, library->GetTypeInfoCount());
 
-    const struct
-    {
-        const GUID *guid;
-        const wchar_t *help;
-        const GUID *defaultInterface; // for a coclass
-        WORD methods;                 // for an interface
-        bool aggregatable;
-    } types[] = {
-        {&CLSID_CCOrvexDeleteFile, L"COrvexDeleteFile Class", &IID_ICOrvexDeleteFile, 0, true},
-        {&CLSID_CShelLinkHandler, L"ShellinkHandler Class", &IID_IShellinkHandler, 0, false},
-        {&CLSID_COrvexRecycleCleaner, L"OrvexRecycleCleaner Class", &IID_IOrvexRecycleCleaner, 0, true},
-        {&IID_ICOrvexDeleteFile, L"ICOrvexDeleteFile Interface", nullptr, 2, false},
-        {&IID_IShellinkHandler, L"IShellinkHandler Interface", nullptr, 0, false},
-        {&IID_IOrvexRecycleCleaner, L"IOrvexRecycleCleaner Interface", nullptr, 1, false},
+    // Dual interfaces derived from IDispatch of the standard OLE library; each method takes one
+    // [in] IUnknown pointer named pUnk (Init none) and sits right after IDispatch's seven slots.
+    const std::string dual = " kind 4 0.0; vtable kind 3 dual oleautomation from " + GuidText(IID_IDispatch) + " of " +
+                             GuidText(IID_StdOle);
+    const std::string takesUnknown = " returns 25 (in 13 pUnk)"; // VT_HRESULT, VT_UNKNOWN
+    const struct { const GUID *guid; std::string line; } types[] = {
+        {&CLSID_CCOrvexDeleteFile, "CCOrvexDeleteFile: COrvexDeleteFile Class kind 5 1.0 creatable aggregatable, default " +
+                                       GuidText(IID_ICOrvexDeleteFile)},
+        {&CLSID_CShelLinkHandler, "CShelLinkHandler: ShellinkHandler Class kind 5 1.0 creatable, default " +
+                                      GuidText(IID_IShellinkHandler)},
+        {&CLSID_COrvexRecycleCleaner, "COrvexRecycleCleaner: OrvexRecycleCleaner Class kind 5 1.0 creatable aggregatable, "
+                                      "default " + GuidText(IID_IOrvexRecycleCleaner)},
+        {&IID_ICOrvexDeleteFile, "ICOrvexDeleteFile: ICOrvexDeleteFile Interface" + dual + ", ClearRecycle id 60020000 "
+                                 "dispid 60020000 at 28" + takesUnknown + ", ClearRaw id 60020001 dispid 60020001 at 32" +
+                                 takesUnknown},
+        {&IID_IShellinkHandler, "IShellinkHandler: IShellinkHandler Interface" + dual},
+        {&IID_IOrvexRecycleCleaner, "IOrvexRecycleCleaner: IOrvexRecycleCleaner Interface" + dual +
+                                        ", Init id 60020000 dispid 60020000 at 28 returns 25 ()"},
     };
     for (const auto &type : types) {
-        SCOPED_TRACE(type.help);
         CComPtr<ITypeInfo> info;
-        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*type.guid, info.Receive()));
-        const TYPEATTR attributes = Attributes(info.Get());
-        EXPECT_EQ(type.help, Documentation(info.Get(), MEMBERID_NIL).second);
-        if (type.defaultInterface) {
-            EXPECT_EQ(TKIND_COCLASS, attributes.typekind);
-            EXPECT_EQ(1, attributes.wMajorVerNum);
-            EXPECT_EQ(0, attributes.wMinorVerNum);
-            EXPECT_TRUE(attributes.wTypeFlags & TYPEFLAG_FCANCREATE);
-            EXPECT_EQ(type.aggregatable, (attributes.wTypeFlags & TYPEFLAG_FAGGREGATABLE) != 0);
-            INT implFlags = 0;
-            EXPECT_EQ(S_OK, info->GetImplTypeFlags(0, &implFlags));
-            EXPECT_TRUE(implFlags & IMPLTYPEFLAG_FDEFAULT);
-            CComPtr<ITypeInfo> implemented = Related(info.Get(), 0);
-            ASSERT_TRUE(implemented);
-            EXPECT_TRUE(IsEqualIID(*type.defaultInterface, Attributes(implemented.Get()).guid));
-            continue;
-        }
-        EXPECT_EQ(TKIND_DISPATCH, attributes.typekind);
-        CComPtr<ITypeInfo> vtable = Related(info.Get(), static_cast<UINT>(-1));
-        ASSERT_TRUE(vtable);
-        const TYPEATTR vtableAttributes = Attributes(vtable.Get());
-        EXPECT_EQ(TKIND_INTERFACE, vtableAttributes.typekind);
-        const WORD dual = TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION;
-        EXPECT_EQ(dual, vtableAttributes.wTypeFlags & dual);
-        EXPECT_EQ(type.methods, vtableAttributes.cFuncs);
-        // Derived from IDispatch of the standard OLE library.
-        CComPtr<ITypeInfo> base = Related(vtable.Get(), 0);
-        ASSERT_TRUE(base);
-        EXPECT_TRUE(IsEqualIID(IID_IDispatch, Attributes(base.Get()).guid));
-        CComPtr<ITypeLib> baseLibrary;
-        UINT index = 0;
-        ASSERT_EQ(S_OK, base->GetContainingTypeLib(baseLibrary.Receive(), &index));
-        EXPECT_TRUE(IsEqualGUID(IID_StdOle, Attributes(baseLibrary.Get()).guid));
-    }
-
-    // The methods: found by name with their dispatch ids, in the slots right after IDispatch's
-    // seven, each taking one [in] IUnknown pointer named pUnk (Init none).
-    const struct
-    {
-        const IID *iid;
-        const wchar_t *name;
-        UINT slot;
-        MEMBERID id;
-        bool takesUnknown;
-    } methods[] = {
-        {&IID_ICOrvexDeleteFile, L"ClearRecycle", 0, 0x60020000, true},
-        {&IID_ICOrvexDeleteFile, L"ClearRaw", 1, 0x60020001, true},
-        {&IID_IOrvexRecycleCleaner, L"Init", 0, 0x60020000, false},
-    };
-    for (const auto &method : methods) {
-        SCOPED_TRACE(method.name);
-        CComPtr<ITypeInfo> dispatch;
-        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*method.iid, dispatch.Receive()));
-        CComPtr<ITypeInfo> vtable = Related(dispatch.Get(), static_cast<UINT>(-1));
-        ASSERT_TRUE(vtable);
-        LPOLESTR lookup = const_cast<LPOLESTR>(method.name);
-        MEMBERID found = MEMBERID_NIL;
-        EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(&lookup, 1, &found));
-        EXPECT_EQ(method.id, found);
-
-        FUNCDESC *function = nullptr;
-        ASSERT_EQ(S_OK, vtable->GetFuncDesc(method.slot, &function));
-        EXPECT_EQ(method.id, function->memid);
-        EXPECT_EQ(static_cast<SHORT>((7 + method.slot) * sizeof(void *)), function->oVft);
-        EXPECT_EQ(VT_HRESULT, function->elemdescFunc.tdesc.vt);
-        EXPECT_EQ(method.takesUnknown ? 1 : 0, function->cParams);
-        if (method.takesUnknown && function->cParams == 1) {
-            EXPECT_EQ(VT_UNKNOWN, function->lprgelemdescParam[0].tdesc.vt);
-            EXPECT_TRUE(function->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FIN);
-            BSTR names[2] = {};
-            UINT count = 0;
-            EXPECT_EQ(S_OK, vtable->GetNames(method.id, names, 2, &count));
-            EXPECT_STREQ(L"pUnk", count == 2 ? names[1] : L"");
-            for (BSTR text : names)
-                SysFreeString(text);
-        }
-        vtable->ReleaseFuncDesc(function);
+        ASSERT_EQ(S_OK, library->GetTypeInfoOfGuid(*type.guid, info.Receive())) << type.line;
+        EXPECT_EQ(type.line, Describe(info.Get()));
     }
 }
 

@@ -47,55 +47,44 @@ protected:
     }
     void TearDown() override { SHDeleteKeyA(HKEY_CURRENT_USER, kTestRoot); }
 
-    static std::string Path(const std::string &below) { return std::string(kTestRoot) + "\\" + below; }
-    static std::string Value(const std::string &key, const std::string &name = "", bool *found = nullptr)
-    {
-        return ReadString(HKEY_CURRENT_USER, Path(key), name, found);
-    }
-    static bool Exists(const std::string &key) { return KeyExists(HKEY_CURRENT_USER, Path(key)); }
+    static std::set<std::string> Tree() { return RegistryTree(HKEY_CURRENT_USER, kTestRoot); }
     // A key the script does not write, with a default value.
     static bool Plant(const std::string &key)
     {
-        return RegSetValueA(HKEY_CURRENT_USER, Path(key).c_str(), REG_SZ, "planted", 7) == ERROR_SUCCESS;
+        const std::string path = std::string(kTestRoot) + "\\" + key;
+        return RegSetValueA(HKEY_CURRENT_USER, path.c_str(), REG_SZ, "planted", 7) == ERROR_SUCCESS;
     }
 
     CRegistrar registrar;
 };
 
+// Replacement names match without regard to case; an empty replacement still makes the value;
+// a key without "= s" has no default value.
 TEST_F(RegistrarTest, RegisterWritesKeysValuesReplacementsAndRebuildsForceRemoveKeys)
 {
-    registrar.AddReplacement("name", "second"); // names match without regard to case: replaced
+    registrar.AddReplacement("name", "second");
     ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
-    EXPECT_EQ("second", Value("Item"));
-    EXPECT_EQ("it's second, 100%", Value("Item\\Sub"));
-    bool found = false;
-    EXPECT_EQ("", Value("Item", "Named", &found));
-    EXPECT_TRUE(found) << "an empty replacement still makes the value";
-    EXPECT_EQ("rebuilt", Value("Forced"));
-    EXPECT_TRUE(Exists("Forced\\Leaf"));
-    Value("Forced\\Leaf", "", &found);
-    EXPECT_FALSE(found) << "a key without '= s' has no default value";
-    EXPECT_EQ("x", Value("Kept\\Inner"));
+    std::set<std::string> expected = {"Item\\", "Item\\=second", "Item\\Named=", "Item\\Sub\\",
+                                      "Item\\Sub\\=it's second, 100%", "Forced\\", "Forced\\=rebuilt",
+                                      "Forced\\Leaf\\", "Kept\\", "Kept\\Inner\\", "Kept\\Inner\\=x"};
+    EXPECT_EQ(expected, Tree());
 
+    // A ForceRemove key is rebuilt from scratch, a plain key only opened.
     ASSERT_TRUE(Plant("Forced\\Stray"));
     ASSERT_TRUE(Plant("Item\\Stray"));
     ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
-    EXPECT_FALSE(Exists("Forced\\Stray")) << "a ForceRemove key is rebuilt from scratch";
-    EXPECT_TRUE(Exists("Forced\\Leaf"));
-    EXPECT_TRUE(Exists("Item\\Stray")) << "a plain key is only opened";
+    expected.insert({"Item\\Stray\\", "Item\\Stray\\=planted"});
+    EXPECT_EQ(expected, Tree());
 }
 
+// Subtrees go, NoRemove keys stay (their own subkeys do not), keys the script does not name stay.
 TEST_F(RegistrarTest, UnregisterDeletesSubtreesButKeepsNoRemoveKeys)
 {
     ASSERT_EQ(S_OK, registrar.Register(kTreeScript));
     ASSERT_TRUE(Plant("Item\\Sub\\Deeper"));
     ASSERT_TRUE(Plant("Neighbour"));
     ASSERT_EQ(S_OK, registrar.Unregister(kTreeScript));
-    EXPECT_FALSE(Exists("Item")) << "deleted with everything below it";
-    EXPECT_FALSE(Exists("Forced"));
-    EXPECT_TRUE(Exists("Kept")) << "NoRemove";
-    EXPECT_FALSE(Exists("Kept\\Inner")) << "its own subkeys are not NoRemove";
-    EXPECT_EQ("planted", Value("Neighbour")) << "keys the script does not name stay";
+    EXPECT_EQ((std::set<std::string>{"Kept\\", "Neighbour\\", "Neighbour\\=planted"}), Tree());
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
     EXPECT_EQ(S_OK, registrar.Unregister(kTreeScript)) << "a second run skips the missing keys";
 }
@@ -159,13 +148,10 @@ TEST_F(RegistrarTest, ModuleReplacementsOfAProgramAndOfTheLibrary)
         CRegistrar fresh;
         ASSERT_EQ(S_OK, fresh.AddModuleReplacements(row.module, libId));
         ASSERT_EQ(S_OK, fresh.Register(script));
-        EXPECT_EQ(row.quoted, Value("Values", "Module"));
-        EXPECT_EQ(row.path, Value("Values", "Raw"));
-        EXPECT_EQ(row.type, Value("Values", "Type"));
-        EXPECT_EQ("{01234567-89AB-CDEF-0123-456789ABCDEF}", Value("Values", "Guid"));
-        bool found = false;
-        EXPECT_EQ("", Value("Values", "AppId", &found));
-        EXPECT_TRUE(found);
+        EXPECT_EQ((std::set<std::string>{"Values\\", "Values\\Module=" + row.quoted, "Values\\Raw=" + row.path,
+                                         "Values\\Type=" + row.type, "Values\\AppId=",
+                                         "Values\\Guid={01234567-89AB-CDEF-0123-456789ABCDEF}"}),
+                  Tree());
     }
     FreeLibrary(library);
 }

@@ -54,6 +54,49 @@ std::string ReadString(HKEY root, const std::string &path, const std::string &na
     return ok ? buffer : "";
 }
 
+namespace {
+
+void AddTree(HKEY key, const std::string &prefix, std::set<std::string> &tree)
+{
+    char name[256];
+    BYTE data[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = sizeof(name), dataSize = sizeof(data) - 1, type = 0;
+        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        data[dataSize] = 0;
+        tree.insert(prefix + name + (type == REG_SZ ? "=" + std::string(reinterpret_cast<char *>(data))
+                                                     : ":" + std::to_string(type)));
+    }
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        const std::string path = prefix + name + "\\";
+        tree.insert(path);
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+            tree.insert(path + ":unreadable");
+            continue;
+        }
+        CRegKey subkey(opened);
+        AddTree(subkey.Get(), path, tree);
+    }
+}
+
+} // namespace
+
+std::set<std::string> RegistryTree(HKEY root, const std::string &path)
+{
+    std::set<std::string> tree;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+        CRegKey key(opened);
+        AddTree(key.Get(), "", tree);
+    }
+    return tree;
+}
+
 std::string GuidText(REFGUID guid)
 {
     char text[64];

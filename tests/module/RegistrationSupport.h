@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <set>
 #include <string>
 
 // Reading the registry back and running the system's own tools, for the registration tests.
@@ -20,6 +21,11 @@ int SubkeyCount(HKEY root, const std::string &path);
 inline bool KeyExists(HKEY root, const std::string &path) { return SubkeyCount(root, path) >= 0; }
 // A REG_SZ value ("" names the default value); *found false when it is missing or not REG_SZ.
 std::string ReadString(HKEY root, const std::string &path, const std::string &name = "", bool *found = nullptr);
+
+// Every key and value below a key, one entry each: "sub\key\" for a key, "sub\key\name=text"
+// for a REG_SZ value ("" names the default value), "sub\key\name:type" for any other value.
+// Empty when the key does not exist.
+std::set<std::string> RegistryTree(HKEY root, const std::string &path);
 
 // A GUID as registry text: "{XXXXXXXX-...}".
 std::string GuidText(REFGUID guid);
