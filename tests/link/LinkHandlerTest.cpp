@@ -1,6 +1,5 @@
-// The shell-link handler: creation and aggregation, its empty IDispatch, the drop list, the
-// sync mutex it takes or finds, the Secure Delete item it takes over, and its hand-over; last,
-// both Secure Delete handlers in one menu of another process, from the real module file.
+// The shell-link handler: its COM face, the drop list, the sync mutex it takes or finds, the
+// Secure Delete item it takes over, its hand-over; and both handlers in a shell host's menu.
 #include "../recycle/DeleteClassStub.h"
 #include "../recycle/NamedMutexProbe.h"
 #include "../recycle/ShellHostRun.h"
@@ -8,7 +7,6 @@
 #include "DropDataObject.h"
 #include "common/ComPtr.h"
 #include "common/Scoped.h"
-#include "delete/COrvexDeleteFile.h"
 #include "link/CShelLinkHandler.h"
 #include "module/Module.h"
 #include "support/DialogAnswerer.h"
@@ -33,30 +31,10 @@ bool SyncMutexExists()
     return NamedMutexExists(g_syncMutexName.c_str());
 }
 
-// WAIT_OBJECT_0 while the sync mutex is free, WAIT_TIMEOUT while a thread owns it.
 DWORD SyncMutexWait()
 {
     return WaitFromAnotherThread(g_syncMutexName.c_str());
 }
-
-// The command-id block as a Secure Delete handler publishes it.
-class PublishedCommandId
-{
-public:
-    explicit PublishedCommandId(UINT idCmd)
-        : m_block(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
-                                     (g_productTitle + "_memFile").c_str())),
-          m_view(m_block ? MapViewOfFile(m_block.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr)
-    {
-        if (m_view)
-            *static_cast<UINT *>(m_view.Get()) = idCmd;
-    }
-    bool Ok() const { return m_view.IsValid(); }
-
-private:
-    CKernelHandle m_block;
-    CMappedView m_view;
-};
 
 // An outer object that counts what its inner object delegates to it.
 class COuter : public IUnknown
@@ -84,12 +62,12 @@ protected:
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         ASSERT_FALSE(SyncMutexExists()) << "a handler of an earlier test still holds the mutex";
         m_folder = sandbox::FreshFolder("link");
-        for (const char *name : {"Dc1.txt", "Dc2.doc", "Dc3.bin"}) {
+        for (const char *name : {"Dc1.txt", "Dc2.doc", "Dc3.bin", "neighbour.txt"}) {
             m_files.push_back(m_folder + "\\" + name);
             sandbox::WriteFileBytes(m_files.back(), std::string("content of ") + name);
         }
-        m_neighbour = m_folder + "\\neighbour.txt";
-        sandbox::WriteFileBytes(m_neighbour, "neighbour");
+        m_neighbour = m_files.back();
+        m_files.pop_back();
     }
     void TearDown() override
     {
@@ -100,7 +78,7 @@ protected:
     {
         for (const std::string &file : m_files)
             EXPECT_EQ(sandbox::ReadFileBytes(file), "content of " + file.substr(file.rfind('\\') + 1)) << file;
-        EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "neighbour");
+        EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "content of neighbour.txt");
     }
 
     std::string m_folder;
@@ -115,8 +93,9 @@ TEST_F(LinkHandler, ComFaceWithADispatchThatServesNothing)
     {
         LinkRef handler;
         EXPECT_EQ(g_module.LockCount(), locks + 1);
-        ExpectInterfaces(static_cast<IShellinkHandler *>(handler.Get()), {IID_IUnknown, IID_IDispatch, IID_IShellinkHandler, IID_IContextMenu,
-                                         IID_IShellExtInit, IID_IProvideClassInfo});
+        ExpectInterfaces(static_cast<IShellinkHandler *>(handler.Get()),
+                         {IID_IUnknown, IID_IDispatch, IID_IShellinkHandler, IID_IContextMenu, IID_IShellExtInit,
+                          IID_IProvideClassInfo});
         ExpectTypeInfo(handler.Get(), handler.Get(), IID_IShellinkHandler, CLSID_CShelLinkHandler);
 
         OLECHAR name[] = L"Initialize";
@@ -124,17 +103,13 @@ TEST_F(LinkHandler, ComFaceWithADispatchThatServesNothing)
         DISPID id = 0;
         EXPECT_EQ(handler->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
         DISPPARAMS none = {};
-        VARIANT result;
+        VARIANT result = {};
         result.vt = VT_I4;
-        result.lVal = 7;
         EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
                   DISP_E_MEMBERNOTFOUND);
         EXPECT_EQ(result.vt, VT_EMPTY);
         EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), E_INVALIDARG);
-        VARIANT argument;
-        argument.vt = VT_I4;
-        argument.lVal = 1;
-        DISPPARAMS one = {&argument, nullptr, 1, 0};
+        DISPPARAMS one = {&result, nullptr, 1, 0};
         EXPECT_EQ(handler->Invoke(0, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr),
                   DISP_E_BADPARAMCOUNT);
     }
@@ -167,7 +142,7 @@ TEST_F(LinkHandler, AnAggregatedHandlerDelegatesToItsOuterObject)
     EXPECT_EQ(g_module.LockCount(), locks);
 }
 
-TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
+TEST_F(LinkHandler, InitializeTakesTheDropListAndOwnsTheMutexAndTheItemIsAlwaysAdded)
 {
     LinkRef handler;
     EXPECT_EQ(handler->Initialize(nullptr, nullptr, nullptr), E_INVALIDARG);
@@ -181,19 +156,6 @@ TEST_F(LinkHandler, InitializeTakesTheDropListInOrderAndOwnsTheMutex)
     EXPECT_EQ(Strings(handler->m_files), m_files);
     EXPECT_FALSE(handler->m_bMutexExisted);
     EXPECT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT)) << "owned by this thread";
-
-    // A repeated call starts over: one list, one handle.
-    EXPECT_EQ(InitializeWith(handler.Get(), {m_neighbour}), S_OK);
-    EXPECT_EQ(Strings(handler->m_files), Paths({m_neighbour}));
-    EXPECT_FALSE(handler->m_bMutexExisted);
-    handler.Reset();
-    EXPECT_FALSE(SyncMutexExists()) << "the final release closes the handle";
-}
-
-TEST_F(LinkHandler, TheItemIsAddedForEveryKindOfRequest)
-{
-    LinkRef handler;
-    ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
     for (UINT flags : {CMF_DEFAULTONLY, CMF_NORMAL, CMF_EXPLORE}) {
         CMenu menu;
         AppendMenuA(menu.Get(), MF_STRING, 1, "Open");
@@ -202,6 +164,13 @@ TEST_F(LinkHandler, TheItemIsAddedForEveryKindOfRequest)
     }
     char name[64] = {};
     EXPECT_EQ(handler->GetCommandString(0, GCS_VERBA, nullptr, name, sizeof(name)), E_NOTIMPL);
+
+    // A repeated call starts over: one list, one handle.
+    EXPECT_EQ(InitializeWith(handler.Get(), {m_neighbour}), S_OK);
+    EXPECT_EQ(Strings(handler->m_files), Paths({m_neighbour}));
+    EXPECT_FALSE(handler->m_bMutexExisted);
+    handler.Reset();
+    EXPECT_FALSE(SyncMutexExists()) << "the final release closes the handle";
 }
 
 // A handler that found the mutex (the Secure Delete handler came first) takes the other item out
@@ -223,8 +192,12 @@ TEST_F(LinkHandler, AHandlerThatFoundTheMutexTakesTheOtherItemOutAndOnlyClosesIt
             return MenuItems(menu.Get());
         };
         EXPECT_EQ(menuAfter(200, true), Items({{200u, kMenuText}, {100u, kMenuText}})) << "no block: both stay";
-        PublishedCommandId published(100);
-        ASSERT_TRUE(published.Ok());
+        // The command-id block as a Secure Delete handler publishes it.
+        CKernelHandle block(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4,
+                                               (g_productTitle + "_memFile").c_str()));
+        CMappedView view(block ? MapViewOfFile(block.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr);
+        ASSERT_TRUE(view);
+        *static_cast<UINT *>(view.Get()) = 100;
         EXPECT_EQ(menuAfter(200, true), Items({{200u, kMenuText}}));
         EXPECT_EQ(menuAfter(100, false), Items({{100u, kMenuText}})) << "a stale id equal to ours spares our item";
 
@@ -248,9 +221,7 @@ TEST_F(LinkHandler, DecliningReleasesTheOwnedMutexAndLeavesTheFiles)
     ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
     ASSERT_EQ(SyncMutexWait(), static_cast<DWORD>(WAIT_TIMEOUT));
     DialogAnswerer answers({IDCANCEL});
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = MAKEINTRESOURCEA(0);
+    CMINVOKECOMMANDINFO info = CommandInfo(MAKEINTRESOURCEA(0));
     EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
     EXPECT_EQ(answers.Texts(), Paths({kConfirmText}));
     EXPECT_EQ(deleter.Log().created, 0);
@@ -275,9 +246,7 @@ TEST_F(LinkHandler, ConfirmingHandsTheDropListOverOrFailsWithoutADeleteClass)
         LinkRef handler;
         ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
         DialogAnswerer answers({IDOK});
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof(info);
-        info.lpVerb = "anything";
+        CMINVOKECOMMANDINFO info = CommandInfo("anything");
         const bool recording = kind == DeleteClassRegistration::Recording;
         EXPECT_EQ(handler->InvokeCommand(&info), recording ? S_OK : E_FAIL);
         EXPECT_EQ(deleter.Log().rawCalls, recording ? 1 : 0);
@@ -287,40 +256,7 @@ TEST_F(LinkHandler, ConfirmingHandsTheDropListOverOrFailsWithoutADeleteClass)
     }
 }
 
-// Both Secure Delete handlers in one menu, in either order of initialisation: one item stays.
-TEST_F(LinkHandler, WithTheSecureDeleteHandlerOneItemRemainsInEitherOrder)
-{
-    CComPtr<IDataObject> selection;
-    ASSERT_EQ(CDropDataObject::Create(m_files, true, selection.Receive()), S_OK);
-    IDataObject *data = selection.Get();
-    {
-        CComPtr<IContextMenu> secureDelete;
-        ASSERT_EQ(COrvexDeleteFile::CreateInstance(nullptr, IID_IContextMenu, secureDelete.ReceiveVoid()), S_OK);
-        CComPtr<IShellExtInit> secureDeleteInit;
-        ASSERT_EQ(secureDelete->QueryInterface(IID_IShellExtInit, secureDeleteInit.ReceiveVoid()), S_OK);
-        CMenu menu;
-        ASSERT_EQ(secureDeleteInit->Initialize(nullptr, data, nullptr), S_OK);
-        secureDelete->QueryContextMenu(menu.Get(), 0, 100, 199, CMF_NORMAL);
-        LinkRef handler;
-        ASSERT_EQ(handler->Initialize(nullptr, data, nullptr), S_OK);
-        handler->QueryContextMenu(menu.Get(), 0, 200, 299, CMF_NORMAL);
-        EXPECT_EQ(MenuItems(menu.Get()), Items({{200u, kMenuText}})) << "Secure Delete handler first";
-    }
-    EXPECT_FALSE(SyncMutexExists());
-    {
-        CMenu menu;
-        LinkRef handler;
-        ASSERT_EQ(handler->Initialize(nullptr, data, nullptr), S_OK);
-        handler->QueryContextMenu(menu.Get(), 0, 200, 299, CMF_NORMAL);
-        CComPtr<IShellExtInit> secureDeleteInit;
-        ASSERT_EQ(COrvexDeleteFile::CreateInstance(nullptr, IID_IShellExtInit, secureDeleteInit.ReceiveVoid()), S_OK);
-        // The shell leaves out a handler whose Initialize fails: its item is never asked for.
-        EXPECT_EQ(secureDeleteInit->Initialize(nullptr, data, nullptr), E_INVALIDARG);
-        EXPECT_EQ(MenuItems(menu.Get()), Items({{200u, kMenuText}})) << "shell-link handler first";
-    }
-    ExpectFilesKept();
-}
-
+// Both Secure Delete handlers in one menu, in either order: one item stays.
 TEST_F(LinkHandler, InAnotherProcessOneItemRemainsAndDeletesOnlyWhenConfirmed)
 {
     const std::string selection = m_files[0] + " " + m_files[1] + " " + m_files[2];
@@ -337,5 +273,5 @@ TEST_F(LinkHandler, InAnotherProcessOneItemRemainsAndDeletesOnlyWhenConfirmed)
     EXPECT_EQ(confirmed.exitCode, 0u) << confirmed.output;
     for (const std::string &file : m_files)
         EXPECT_FALSE(sandbox::Exists(file)) << file;
-    EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "neighbour");
+    EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "content of neighbour.txt");
 }

@@ -22,20 +22,14 @@ void RemoveAll()
             sandbox::RemoveTree(std::string(drive) + name);
 }
 
-void MakeFolder(const std::string &path)
+void Make(const std::string &path, const std::string &bytes)
 {
     ASSERT_TRUE(OnSandboxDrive(path)) << "refusing to make " << path;
-    for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-    ASSERT_TRUE(sandbox::Exists(path)) << "cannot make " << path;
-}
-
-void MakeFile(const std::string &path, const std::string &bytes)
-{
-    ASSERT_TRUE(OnSandboxDrive(path)) << "refusing to write " << path;
-    MakeFolder(path.substr(0, path.rfind('\\')));
-    sandbox::WriteFileBytes(path, bytes);
+    const size_t slash = path.rfind('\\');
+    SHCreateDirectoryExA(nullptr, path.substr(0, slash).c_str(), nullptr);
+    if (slash + 1 < path.size())
+        sandbox::WriteFileBytes(path, bytes);
+    ASSERT_TRUE(sandbox::Exists(path.substr(0, slash + 1 < path.size() ? path.size() : slash))) << path;
 }
 
 static Paths FoldersOutsideSandbox()

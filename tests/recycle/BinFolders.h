@@ -6,10 +6,9 @@
 namespace bins {
 
 void RemoveAll();
-// Makes a folder and its parents; fails the test outside S: and T:.
-void MakeFolder(const std::string &path);
-// Makes a file, its folder included.
-void MakeFile(const std::string &path, const std::string &bytes = "recycled content");
+// Makes a file with its folders, or only folders for a path ending in a backslash; fails the test
+// outside S: and T:.
+void Make(const std::string &path, const std::string &bytes = "recycled content");
 
 } // namespace bins
 

@@ -12,10 +12,7 @@ const char kItemText[] = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure De
 
 HRESULT Invoke(COrvexRecycleCleaner *cleaner, const char *verb)
 {
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = verb;
-    info.nShow = SW_SHOWNORMAL;
+    CMINVOKECOMMANDINFO info = CommandInfo(verb);
     return cleaner->InvokeCommand(&info);
 }
 
@@ -31,9 +28,7 @@ Items MenuAfter(COrvexRecycleCleaner *cleaner, UINT flags, HRESULT expected)
 
 } // namespace
 
-class RecycleCleaner : public BinsTest
-{
-};
+using RecycleCleaner = BinsTest;
 
 TEST_F(RecycleCleaner, ComFaceAndModuleLock)
 {
@@ -65,7 +60,7 @@ TEST_F(RecycleCleaner, TheMenuItemFollowsFlagsContentAndOtherCleaners)
         empty->Initialize(nullptr, nullptr, nullptr);
         EXPECT_EQ(MenuAfter(empty.Get(), CMF_NORMAL, MAKE_HRESULT(0, 0, 1)), greyed) << "empty bins";
     }
-    bins::MakeFile("S:\\recycler\\Dc1.txt");
+    bins::Make("S:\\recycler\\Dc1.txt");
     CleanerRef cleaner;
     cleaner->Initialize(nullptr, nullptr, nullptr);
     EXPECT_EQ(MenuAfter(cleaner.Get(), CMF_DEFAULTONLY, S_OK), plain);
@@ -85,8 +80,8 @@ TEST_F(RecycleCleaner, TheMenuItemFollowsFlagsContentAndOtherCleaners)
 // another cleaner alive it still calls ClearRecycle, with no folders.
 TEST_F(RecycleCleaner, InitHandsTheBinsOverAndAsksNothing)
 {
-    bins::MakeFile("S:\\recycler\\S-1-5-21-3\\Dc1.txt");
-    bins::MakeFile("T:\\recycled\\Dc2.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-3\\Dc1.txt");
+    bins::Make("T:\\recycled\\Dc2.txt");
     DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
     ASSERT_EQ(deleter.RegistrationResult(), S_OK);
     DialogAnswerer answers({});
@@ -121,7 +116,7 @@ TEST_F(RecycleCleaner, InitHandsTheBinsOverAndAsksNothing)
 
 TEST_F(RecycleCleaner, TheCommandAsksFirstForAnyVerb)
 {
-    bins::MakeFile("S:\\recycler\\Dc1.txt");
+    bins::Make("S:\\recycler\\Dc1.txt");
     {
         DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
         CleanerRef cleaner;
@@ -151,13 +146,13 @@ TEST_F(RecycleCleaner, EmptyingKeepsDesktopIniAndTouchesNothingOutsideTheBins)
     const Paths userFiles = {"Dc1.txt", "INFO2", "Dc2\\inner\\photo.jpg", "Dc2\\notes.txt"};
     for (const char *user : {"S:\\recycler\\S-1-5-21-1\\", "S:\\recycler\\S-1-5-21-2\\"}) {
         for (const std::string &file : userFiles)
-            bins::MakeFile(user + file);
-        bins::MakeFile(user + std::string("desktop.ini"), "[.ShellClassInfo]");
-        bins::MakeFile(user + std::string("Dc2\\desktop.ini"), "[.ShellClassInfo]");
+            bins::Make(user + file);
+        bins::Make(user + std::string("desktop.ini"), "[.ShellClassInfo]");
+        bins::Make(user + std::string("Dc2\\desktop.ini"), "[.ShellClassInfo]");
     }
-    bins::MakeFile("T:\\recycled\\desktop.ini", "[.ShellClassInfo]");
-    bins::MakeFile("T:\\recycled\\Dc3.doc");
-    bins::MakeFolder("T:\\recycled\\Dc4");
+    bins::Make("T:\\recycled\\desktop.ini", "[.ShellClassInfo]");
+    bins::Make("T:\\recycled\\Dc3.doc");
+    bins::Make("T:\\recycled\\Dc4\\");
     const std::string outside = sandbox::FreshFolder("recycle-outside") + "\\kept.txt";
     sandbox::WriteFileBytes(outside, "kept");
 

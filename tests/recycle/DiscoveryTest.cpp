@@ -6,9 +6,7 @@
 #include "NamedMutexProbe.h"
 #include "module/Module.h"
 
-class RecycleDiscovery : public BinsTest
-{
-};
+using RecycleDiscovery = BinsTest;
 
 // Each row makes its files (a name ending in a backslash is a folder) on empty drives.
 TEST_F(RecycleDiscovery, WhatIsListed)
@@ -39,12 +37,8 @@ TEST_F(RecycleDiscovery, WhatIsListed)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         bins::RemoveAll();
-        for (const std::string &path : row.made) {
-            if (path.back() == '\\')
-                bins::MakeFolder(path.substr(0, path.size() - 1));
-            else
-                bins::MakeFile(path);
-        }
+        for (const std::string &path : row.made)
+            bins::Make(path);
         EXPECT_EQ(ScanBins(), row.listed);
     }
     CleanerRef cleaner;
@@ -55,8 +49,8 @@ TEST_F(RecycleDiscovery, WhatIsListed)
 
 TEST_F(RecycleDiscovery, TheFirstPerUserFolderOfTheSearchIsTakenAlone)
 {
-    bins::MakeFile("S:\\recycler\\S-1-5-21-1\\Dc1.txt");
-    bins::MakeFile("S:\\recycler\\S-1-5-21-2\\Dc1.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-1\\Dc1.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-2\\Dc1.txt");
     // The search order is the file system's; the expected folder is whichever comes first.
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA("S:\\recycler\\S-*", &entry);
@@ -69,12 +63,12 @@ TEST_F(RecycleDiscovery, TheFirstPerUserFolderOfTheSearchIsTakenAlone)
 // nothing while the first lives, and keeps its handle until its final release.
 TEST_F(RecycleDiscovery, OneCleanerScansAtATime)
 {
-    bins::MakeFile("S:\\recycler\\Dc1.txt");
+    bins::Make("S:\\recycler\\Dc1.txt");
     CleanerRef first;
     first->Initialize(nullptr, nullptr, nullptr);
     ASSERT_EQ(Bins(first), Paths({"S:\\recycler\\"}));
     EXPECT_EQ(WaitFromAnotherThread(g_recycleMutexName.c_str()), static_cast<DWORD>(WAIT_TIMEOUT));
-    bins::MakeFile("T:\\recycled\\Dc2.txt");
+    bins::Make("T:\\recycled\\Dc2.txt");
     EXPECT_EQ(first->Initialize(nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(Bins(first), Paths({"S:\\recycler\\", "T:\\recycled\\"}));
     EXPECT_FALSE(first->m_bNothingToDelete);
@@ -98,8 +92,8 @@ TEST_F(RecycleDiscovery, NonFixedDriveIsNeverListed)
         GTEST_SKIP() << "needs T: as a CD-ROM drive (test recycle_nonfixed_tests)";
     ASSERT_EQ(GetDriveTypeA("T:\\"), static_cast<UINT>(DRIVE_CDROM));
     ASSERT_EQ(GetDriveTypeA("S:\\"), static_cast<UINT>(DRIVE_FIXED));
-    bins::MakeFile("T:\\recycler\\S-1-5-21-6\\Dc1.txt");
-    bins::MakeFile("T:\\recycled\\Dc2.txt");
-    bins::MakeFile("S:\\recycled\\Dc3.txt");
+    bins::Make("T:\\recycler\\S-1-5-21-6\\Dc1.txt");
+    bins::Make("T:\\recycled\\Dc2.txt");
+    bins::Make("S:\\recycled\\Dc3.txt");
     EXPECT_EQ(ScanBins(), Paths({"S:\\recycled\\"}));
 }

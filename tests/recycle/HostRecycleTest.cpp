@@ -3,25 +3,11 @@
 #include "ShellHostRun.h"
 #include "support/TestSupport.h"
 
-class RecycleHost : public BinsTest
-{
-};
-
-TEST_F(RecycleHost, TheItemIsGreyedOnlyWhenNoBinHasContent)
-{
-    const std::string item = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete";
-    HostResult empty = RunShellHost("--recycle --menu-only");
-    EXPECT_EQ(empty.exitCode, 0u) << empty.output;
-    EXPECT_EQ(HostMenuItems(empty.output), Paths({item + " (greyed)"})) << empty.output;
-
-    bins::MakeFile("T:\\recycled\\Dc1.txt");
-    HostResult full = RunShellHost("--recycle --menu-only");
-    EXPECT_EQ(HostMenuItems(full.output), Paths({item})) << full.output;
-}
+using RecycleHost = BinsTest;
 
 TEST_F(RecycleHost, ACleanerAliveInAnotherProcessKeepsOursFromScanning)
 {
-    bins::MakeFile("S:\\recycler\\S-1-5-21-4\\Dc1.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-4\\Dc1.txt");
     {
         CHeldShellHost other("--recycle");
         ASSERT_TRUE(other.Ready());
@@ -31,11 +17,14 @@ TEST_F(RecycleHost, ACleanerAliveInAnotherProcessKeepsOursFromScanning)
     EXPECT_EQ(ScanBins(), Paths({"S:\\recycler\\S-1-5-21-4\\"}));
 }
 
-TEST_F(RecycleHost, TheCommandEmptiesTheBinsOnlyWhenConfirmed)
+TEST_F(RecycleHost, TheItemEmptiesTheBinsOnlyWhenConfirmed)
 {
-    bins::MakeFile("S:\\recycler\\S-1-5-21-5\\Dc1.txt");
-    bins::MakeFile("S:\\recycler\\S-1-5-21-5\\desktop.ini", "[.ShellClassInfo]");
-    bins::MakeFile("T:\\recycled\\Dc2\\Dc3.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-5\\Dc1.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-5\\desktop.ini", "[.ShellClassInfo]");
+    bins::Make("T:\\recycled\\Dc2\\Dc3.txt");
+    HostResult menu = RunShellHost("--recycle --menu-only");
+    EXPECT_EQ(HostMenuItems(menu.output), Paths({"Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete"}))
+        << menu.output;
 
     HostResult declined = RunShellHost("--recycle --answer cancel");
     EXPECT_EQ(declined.exitCode, 0u) << declined.output;

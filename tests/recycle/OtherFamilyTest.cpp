@@ -5,53 +5,40 @@
 
 namespace {
 
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults";
-const char kProbeName[] = "recycle_bin_probe.exe";
+const char kProbeKey[] = "Software\\Wine\\AppDefaults\\recycle_bin_probe.exe";
 
-// Wine's own Windows version for the probe while this object lives; the registry is left as it
-// was found.
+// Wine's own Windows version for the probe while this object lives.
 class ProbeAsWindows98
 {
 public:
     ProbeAsWindows98()
     {
         HKEY key = nullptr;
-        m_createdAppDefaults = RegOpenKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, KEY_READ, &key) != ERROR_SUCCESS;
-        CRegKey appDefaults(m_createdAppDefaults ? nullptr : key);
-        m_ok = RegCreateKeyExA(HKEY_CURRENT_USER, ProbeKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                               nullptr) == ERROR_SUCCESS &&
+        m_ok = RegCreateKeyExA(HKEY_CURRENT_USER, kProbeKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+                   ERROR_SUCCESS &&
                RegSetValueExA(CRegKey(key).Get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE *>("win98"), 6) ==
                    ERROR_SUCCESS;
     }
-    ~ProbeAsWindows98()
-    {
-        RegDeleteKeyA(HKEY_CURRENT_USER, ProbeKey().c_str());
-        if (m_createdAppDefaults)
-            RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
-    }
-    static std::string ProbeKey() { return std::string(kAppDefaults) + "\\" + kProbeName; }
-    bool m_createdAppDefaults;
+    ~ProbeAsWindows98() { RegDeleteKeyA(HKEY_CURRENT_USER, kProbeKey); }
     bool m_ok;
 };
 
 std::string ProbeReport()
 {
-    const HostResult probe = RunProgram(std::string("b:\\") + kProbeName + " scan");
+    const HostResult probe = RunProgram("b:\\recycle_bin_probe.exe scan");
     EXPECT_EQ(probe.exitCode, 0u);
     return probe.output;
 }
 
 } // namespace
 
-class RecycleOtherFamily : public BinsTest
-{
-};
+using RecycleOtherFamily = BinsTest;
 
 TEST_F(RecycleOtherFamily, RecycledIsTriedBeforeRecyclerAndRecyclerAfterIt)
 {
-    bins::MakeFile("S:\\recycler\\S-1-5-21-9\\Dc1.txt");
-    bins::MakeFile("S:\\recycled\\Dc2.txt");
-    bins::MakeFile("T:\\recycler\\S-1-5-21-9\\Dc3.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-9\\Dc1.txt");
+    bins::Make("S:\\recycled\\Dc2.txt");
+    bins::Make("T:\\recycler\\S-1-5-21-9\\Dc3.txt");
     {
         ProbeAsWindows98 windows98;
         ASSERT_TRUE(windows98.m_ok);

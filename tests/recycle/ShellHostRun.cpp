@@ -12,11 +12,8 @@ HANDLE Start(std::string command, HANDLE output)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    if (output) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-    }
+    startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+    startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, output != nullptr, 0, nullptr, nullptr, &startup,
                         &process)) {
@@ -40,7 +37,7 @@ DWORD WaitForEnd(HANDLE process)
     return code;
 }
 
-std::string UniqueEventName(const char *role)
+std::string EventName(const char *role)
 {
     return "OrvexRecycleTests_" + std::to_string(GetCurrentProcessId()) + "_" + role;
 }
@@ -90,12 +87,10 @@ std::vector<std::string> HostMenuItems(const std::string &output)
 }
 
 CHeldShellHost::CHeldShellHost(const std::string &arguments)
-    : m_readyEvent(CreateEventA(nullptr, TRUE, FALSE, UniqueEventName("ready").c_str())),
-      m_releaseEvent(CreateEventA(nullptr, TRUE, FALSE, UniqueEventName("release").c_str())),
-      m_process(Start(kHostCommand + ("--hold " + UniqueEventName("ready") + " " + UniqueEventName("release") + " " +
-                                      arguments),
-                      nullptr)),
-      m_ready(false)
+    : m_readyEvent(CreateEventA(nullptr, TRUE, FALSE, EventName("ready").c_str())),
+      m_releaseEvent(CreateEventA(nullptr, TRUE, FALSE, EventName("release").c_str())),
+      m_process(Start(kHostCommand + ("--hold " + EventName("ready") + " " + EventName("release") + " " + arguments),
+                      nullptr))
 {
     HANDLE waits[] = {m_readyEvent, m_process};
     m_ready = m_process && WaitForMultipleObjects(2, waits, FALSE, kHostLimitMs) == WAIT_OBJECT_0;

@@ -3,20 +3,19 @@
 #include <string>
 #include <vector>
 
-// A program of b: (the built programs) run as another process of the logon; one that does not
-// end in time fails the test and is ended.
+// A program of b: run to its end as another process; one that does not end in time fails the
+// test and is ended.
 struct HostResult
 {
     DWORD exitCode = 1;
-    std::string output; // what it printed to stdout and stderr
+    std::string output; // stdout and stderr
 };
 HostResult RunProgram(const std::string &commandLine);
 
-// The shell host b:\shellhost.exe loading the real module file b:\OrvexSE.dll, with the
-// arguments (after --dll); it prints its handlers' results and the menu, one item a line.
+// The shell host loading the real module file b:\OrvexSE.dll, with the arguments after --dll.
 HostResult RunShellHost(const std::string &arguments);
 
-// The menu items the host printed, in menu order: the text, with " (greyed)" for a greyed item.
+// The menu items the host printed, in menu order, with " (greyed)" for a greyed item.
 std::vector<std::string> HostMenuItems(const std::string &output);
 
 // A host that keeps its handlers alive (--hold) from construction until destruction.
@@ -27,7 +26,6 @@ public:
     ~CHeldShellHost();
     CHeldShellHost(const CHeldShellHost &) = delete;
     CHeldShellHost &operator=(const CHeldShellHost &) = delete;
-
     bool Ready() const { return m_ready; } // its handlers are in its menu
 
 private:

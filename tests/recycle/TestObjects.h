@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <ocidl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -44,6 +45,15 @@ public:
 private:
     T *m_object = nullptr;
 };
+
+inline CMINVOKECOMMANDINFO CommandInfo(const char *verb)
+{
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return info;
+}
 
 class CMenu
 {
