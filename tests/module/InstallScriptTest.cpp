@@ -169,35 +169,33 @@ TEST_F(InstallScriptTest, ScriptCreatesTheRecycleCleanerAndCallsInit)
 class SetPassesTest : public ::testing::Test
 {
 protected:
-    static constexpr const char *kChain[] = {"Software\\Kessane", "Software\\Kessane\\Talmior 2004",
-                                             "Software\\Kessane\\Talmior 2004\\Secure"};
+    static constexpr const char *kSecure = "Software\\Kessane\\Talmior 2004\\Secure";
 
     void SetUp() override
     {
-        for (const char *key : kChain)
-            existed.push_back(KeyExists(HKEY_CURRENT_USER, key));
+        for (const char *key : {"Software\\Kessane", "Software\\Kessane\\Talmior 2004", kSecure})
+            made = made.empty() && !KeyExists(HKEY_CURRENT_USER, key) ? key : made;
         DWORD size = sizeof(saved);
-        hadValue = SHGetValueA(HKEY_CURRENT_USER, kChain[2], "Slider", &savedType, &saved, &size) == ERROR_SUCCESS;
+        hadValue = SHGetValueA(HKEY_CURRENT_USER, kSecure, "Slider", &savedType, &saved, &size) == ERROR_SUCCESS;
     }
     void TearDown() override
     {
         if (hadValue)
-            SHSetValueA(HKEY_CURRENT_USER, kChain[2], "Slider", savedType, &saved, sizeof(saved));
+            SHSetValueA(HKEY_CURRENT_USER, kSecure, "Slider", savedType, &saved, sizeof(saved));
         else
-            SHDeleteValueA(HKEY_CURRENT_USER, kChain[2], "Slider");
-        for (int i = 2; i >= 0; --i)
-            if (!existed[i])
-                RegDeleteKeyA(HKEY_CURRENT_USER, kChain[i]);
+            SHDeleteValueA(HKEY_CURRENT_USER, kSecure, "Slider");
+        if (!made.empty())
+            SHDeleteKeyA(HKEY_CURRENT_USER, made.c_str());
     }
     // The value as a REG_DWORD; 0 when it is missing or of another type.
     static DWORD Slider()
     {
         DWORD type = 0, value = 0, size = sizeof(value);
-        const bool ok = SHGetValueA(HKEY_CURRENT_USER, kChain[2], "Slider", &type, &value, &size) == ERROR_SUCCESS;
+        const bool ok = SHGetValueA(HKEY_CURRENT_USER, kSecure, "Slider", &type, &value, &size) == ERROR_SUCCESS;
         return ok && type == REG_DWORD && size == sizeof(DWORD) ? value : 0;
     }
 
-    std::vector<bool> existed;
+    std::string made; // the outermost key of the settings path that the test made
     bool hadValue = false;
     DWORD savedType = 0;
     DWORD saved = 0;

@@ -40,11 +40,7 @@ Snapshot Measure(const char *text, const char *caption = kCaption)
         if (HWND cancel = GetDlgItem(window, IDCANCEL))
             snap.cancel = ChildRect(cancel);
         snap.text = ChildRect(GetDlgItem(window, IDC_TEXT));
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32A(dc, text, lstrlenA(text), &snap.extent);
-        SelectObject(dc, old);
-        DeleteDC(dc);
+        snap.extent = TextExtent(window, text);
         HRGN region = CreateRectRgn(0, 0, 0, 0);
         const int w = Width(snap.window), h = Height(snap.window);
         const POINT corners[4] = {{0, 0}, {w / 2, 0}, {0, h - 1}, {w - 1, h - 1}};

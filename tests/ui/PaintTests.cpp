@@ -46,17 +46,6 @@ InkSpan InkOf(HWND label)
     return span;
 }
 
-int TextWidth(HWND label, const char *text)
-{
-    HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(GetParent(label), WM_GETFONT, 0, 0)));
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
-    return size.cx;
-}
-
 class ProgressPaint : public ::testing::Test
 {
 protected:
@@ -132,7 +121,7 @@ TEST_F(ProgressPaint, StatusTextIsPaintedAndReplacesTheOldText)
         const InkSpan ink = InkOf(label);
         EXPECT_GE(ink.left, 0) << text;
         EXPECT_LE(ink.left, 2) << text;
-        EXPECT_NEAR(TextWidth(label, text), ink.right, 3) << text;
+        EXPECT_NEAR(TextExtent(m_dialog.m_hWnd, text).cx, ink.right, 3) << text;
     }
 }
 

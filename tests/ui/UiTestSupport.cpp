@@ -121,6 +121,17 @@ COLORREF PixelAt(HWND window, int x, int y)
     return color;
 }
 
+SIZE TextExtent(HWND window, const char *text)
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return size;
+}
+
 RECT ChildRect(HWND control)
 {
     RECT rect = {};

@@ -24,6 +24,8 @@ bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 inline void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 
 COLORREF PixelAt(HWND window, int x, int y);
+// Size of a text in the font of a window (a dialog: WM_GETFONT).
+SIZE TextExtent(HWND window, const char *text);
 // Window rectangle of a control in its parent's client coordinates.
 RECT ChildRect(HWND control);
 inline int Width(const RECT &r) { return r.right - r.left; }
