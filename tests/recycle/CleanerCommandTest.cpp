@@ -76,66 +76,61 @@ TEST_F(RecycleCleaner, TheMenuItemFollowsFlagsContentAndOtherCleaners)
     EXPECT_EQ(MenuAfter(second.Get(), CMF_NORMAL, MAKE_HRESULT(0, 0, 1)), greyed) << "another cleaner alive";
 }
 
-// Init (here through IDispatch) hands the bins over with the keep list and asks nothing; with
-// another cleaner alive it still calls ClearRecycle, with no folders.
-TEST_F(RecycleCleaner, InitHandsTheBinsOverAndAsksNothing)
+// The command asks first, for any verb; Init (here through IDispatch) asks nothing. Both hand the
+// bins over with the keep list; with another cleaner alive Init still calls ClearRecycle, with no
+// folders.
+TEST_F(RecycleCleaner, TheCommandAndInitHandTheBinsOverOrFailWithoutADeleteClass)
 {
     bins::Make("S:\\recycler\\S-1-5-21-3\\Dc1.txt");
     bins::Make("T:\\recycled\\Dc2.txt");
-    DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
-    ASSERT_EQ(deleter.RegistrationResult(), S_OK);
-    DialogAnswerer answers({});
-    CleanerRef cleaner;
-    OLECHAR name[] = L"Init";
-    LPOLESTR names[] = {name};
-    DISPID id = 0;
-    ASSERT_EQ(cleaner->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-    EXPECT_EQ(id, 0x60020000);
-    DISPPARAMS none = {};
-    VARIANT result;
-    VariantInit(&result);
-    EXPECT_EQ(cleaner->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr), S_OK);
-    const HandOver &log = deleter.Log();
-    EXPECT_EQ(log.created, 1);
-    EXPECT_EQ(log.recycleCalls, 1);
-    EXPECT_EQ(log.rawCalls, 0);
-    EXPECT_TRUE(log.useKeepList);
-    EXPECT_EQ(log.folders, Paths({"S:\\recycler\\S-1-5-21-3\\", "T:\\recycled\\"}));
-    EXPECT_EQ(log.keepList, Paths({"desktop.ini"}));
-
-    CleanerRef first;
-    first->Initialize(nullptr, nullptr, nullptr);
-    CleanerRef second;
-    EXPECT_EQ(second->Init(), S_OK);
-    EXPECT_EQ(log.recycleCalls, 2);
-    EXPECT_EQ(log.folders, Paths());
-    EXPECT_EQ(log.keepList, Paths({"desktop.ini"}));
-    EXPECT_EQ(answers.Texts(), Paths()) << "Init asks nothing";
-    EXPECT_TRUE(sandbox::Exists("S:\\recycler\\S-1-5-21-3\\Dc1.txt"));
-}
-
-TEST_F(RecycleCleaner, TheCommandAsksFirstForAnyVerb)
-{
-    bins::Make("S:\\recycler\\Dc1.txt");
+    const Paths listed = {"S:\\recycler\\S-1-5-21-3\\", "T:\\recycled\\"};
     {
         DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
-        CleanerRef cleaner;
-        cleaner->Initialize(nullptr, nullptr, nullptr);
-        DialogAnswerer answers({IDCANCEL, IDOK, IDOK});
-        EXPECT_EQ(Invoke(cleaner.Get(), MAKEINTRESOURCEA(0)), S_OK);
-        EXPECT_EQ(deleter.Log().created, 0) << "declined";
-        EXPECT_EQ(Invoke(cleaner.Get(), MAKEINTRESOURCEA(0)), S_OK);
-        EXPECT_EQ(Invoke(cleaner.Get(), "delete"), S_OK);
-        EXPECT_EQ(answers.Texts(), Paths({kConfirmText, kConfirmText, kConfirmText}));
-        EXPECT_EQ(deleter.Log().recycleCalls, 2);
-        EXPECT_EQ(deleter.Log().folders, Paths({"S:\\recycler\\"}));
+        ASSERT_EQ(deleter.RegistrationResult(), S_OK);
+        const HandOver &log = deleter.Log();
+        {
+            CleanerRef cleaner;
+            cleaner->Initialize(nullptr, nullptr, nullptr);
+            DialogAnswerer answers({IDCANCEL, IDOK, IDOK});
+            EXPECT_EQ(Invoke(cleaner.Get(), MAKEINTRESOURCEA(0)), S_OK);
+            EXPECT_EQ(log.created, 0) << "declined";
+            EXPECT_EQ(Invoke(cleaner.Get(), MAKEINTRESOURCEA(0)), S_OK);
+            EXPECT_EQ(Invoke(cleaner.Get(), "delete"), S_OK);
+            EXPECT_EQ(answers.Texts(), Paths({kConfirmText, kConfirmText, kConfirmText}));
+            EXPECT_EQ(log.recycleCalls, 2);
+            EXPECT_EQ(log.folders, listed);
+        }
+        DialogAnswerer nothingAsked({});
+        CleanerRef scripted;
+        OLECHAR name[] = L"Init";
+        LPOLESTR names[] = {name};
+        DISPID id = 0;
+        ASSERT_EQ(scripted->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, 0x60020000);
+        DISPPARAMS none = {};
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(scripted->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr), S_OK);
+        EXPECT_EQ(log.created, 3);
+        EXPECT_EQ(log.recycleCalls, 3);
+        EXPECT_EQ(log.rawCalls, 0);
+        EXPECT_TRUE(log.useKeepList);
+        EXPECT_EQ(log.folders, listed);
+        EXPECT_EQ(log.keepList, Paths({"desktop.ini"}));
+
+        CleanerRef second;
+        EXPECT_EQ(second->Init(), S_OK);
+        EXPECT_EQ(log.recycleCalls, 4);
+        EXPECT_EQ(log.folders, Paths());
+        EXPECT_EQ(log.keepList, Paths({"desktop.ini"}));
+        EXPECT_EQ(nothingAsked.Texts(), Paths());
     }
     DeleteClassRegistration failing(DeleteClassRegistration::Failing);
     CleanerRef cleaner;
     cleaner->Initialize(nullptr, nullptr, nullptr);
     EXPECT_EQ(cleaner->InvokeCommand(nullptr), E_FAIL) << "no Secure Delete class";
     EXPECT_EQ(cleaner->Init(), S_OK) << "Init gives S_OK whatever happened";
-    EXPECT_TRUE(sandbox::Exists("S:\\recycler\\Dc1.txt"));
+    EXPECT_TRUE(sandbox::Exists("S:\\recycler\\S-1-5-21-3\\Dc1.txt"));
 }
 
 // The real Secure Delete class empties the listed bins: the top-level bin folders and every
