@@ -4,12 +4,11 @@
 
 #include "HandlerHarness.h"
 #include "NamedMutexProbe.h"
+#include "ShellHostRun.h"
 #include "delete/Requests.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-const DWORD kHostLimitMs = 60000;
 
 // Whether the sync mutex is owned by some thread, seen from a thread that owns nothing.
 bool SyncMutexOwnedElsewhere()
@@ -29,46 +28,9 @@ bool ReadCommandBlock(UINT &id)
     return bool(view);
 }
 
-// Another process of the logon: the shell host with the module file and the arguments. Its exit
-// code is what it reports (for --init-only and --hold, the handler's Initialize result).
-class CHostProcess
-{
-public:
-    explicit CHostProcess(const std::string &arguments)
-    {
-        std::string command = "b:\\shellhost.exe " + arguments;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-            ADD_FAILURE() << "cannot start " << command << ", error " << GetLastError();
-            return;
-        }
-        CloseHandle(process.hThread);
-        m_process.Reset(process.hProcess);
-    }
-    ~CHostProcess() { ExitCode(); }
-
-    HANDLE Handle() const { return m_process.Get(); }
-    // Waits for the end; a host that hangs fails the test.
-    DWORD ExitCode()
-    {
-        DWORD code = STILL_ACTIVE;
-        if (m_process && WaitForSingleObject(m_process.Get(), kHostLimitMs) == WAIT_TIMEOUT) {
-            ADD_FAILURE() << "the host did not end";
-            TerminateProcess(m_process.Get(), 1);
-        }
-        GetExitCodeProcess(m_process.Get(), &code);
-        return code;
-    }
-
-private:
-    CKernelHandle m_process;
-};
-
 HRESULT InitializeInAnotherProcess()
 {
-    return HRESULT(CHostProcess("--dll b:\\OrvexSE.dll --init-only S:\\coord_probe.txt").ExitCode());
+    return HRESULT(RunShellHost("--init-only S:\\coord_probe.txt").exitCode);
 }
 
 } // namespace
@@ -107,25 +69,15 @@ TEST(SyncMutex, HandlerInAnotherProcessWithdrawsUntilTheCommandStarts)
 
 TEST(SyncMutex, HandlerHereWithdrawsWhileAnotherProcessHoldsIt)
 {
-    const std::string ready = "OrvexCoordReady" + std::to_string(GetCurrentProcessId());
-    const std::string release = "OrvexCoordRelease" + std::to_string(GetCurrentProcessId());
-    const CKernelHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
-    const CKernelHandle releaseEvent(CreateEventA(nullptr, TRUE, FALSE, release.c_str()));
     {
-        CHostProcess holder("--dll b:\\OrvexSE.dll --hold " + ready + " " + release + " S:\\held.txt");
-        HANDLE waits[] = {readyEvent.Get(), holder.Handle()};
-        ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, waits, FALSE, kHostLimitMs)) << "the holder never got ready";
-
-        CComPtr<CRecordingHandler> here = RecordingHandler();
-        EXPECT_EQ(E_INVALIDARG, here->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
+        CHeldShellHost holder("S:\\held.txt");
+        ASSERT_TRUE(holder.Ready()) << "the holder never got ready";
+        EXPECT_EQ(E_INVALIDARG, RecordingHandler()->Initialize(nullptr, MakeSelection({"S:\\a"}).Get(), nullptr));
         UINT id = 0;
         EXPECT_TRUE(ReadCommandBlock(id)) << "the holder published its item";
         EXPECT_EQ(100u, id) << "the host's first command id";
-
-        SetEvent(releaseEvent.Get());
-        EXPECT_EQ(S_OK, HRESULT(holder.ExitCode())) << "the holder's own Initialize";
     }
-    EXPECT_FALSE(RecordingHandler({"S:\\a"})->m_bMutexExisted);
+    EXPECT_FALSE(RecordingHandler({"S:\\a"})->m_bMutexExisted) << "the holder gave it up when it ended";
 }
 
 TEST(CommandBlock, HoldsTheLastPublishedIdAndGoesWithItsHandlers)
@@ -159,11 +111,9 @@ TEST(ShellHost, DeletesExactlyTheSelectionOnceConfirmed)
     const std::string folder = sandbox::FreshFolder("coord_host");
     MakeFile(folder + "\\chosen.txt");
     MakeFile(folder + "\\neighbour.txt");
-    const std::string run = "--dll b:\\OrvexSE.dll --answer ";
-
-    EXPECT_EQ(1u, CHostProcess(run + "cancel " + folder + "\\chosen.txt").ExitCode()) << "declined: E_FAIL, one item";
+    EXPECT_EQ(1u, RunShellHost("--answer cancel " + folder + "\\chosen.txt").exitCode) << "declined: E_FAIL, one item";
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\chosen.txt"));
-    EXPECT_EQ(0u, CHostProcess(run + "ok " + folder + "\\chosen.txt").ExitCode());
+    EXPECT_EQ(0u, RunShellHost("--answer ok " + folder + "\\chosen.txt").exitCode);
     EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(folder + "\\neighbour.txt"));
 }
@@ -183,7 +133,7 @@ TEST(ShellHost, RegisteredModuleIsCreatedThroughTheRegistryAndLeftAsFound)
 
     // No fallback with --register: a module that cannot be registered or created from the
     // registry ends the host with a non-zero code.
-    EXPECT_EQ(0u, CHostProcess("--register --answer ok " + chosen).ExitCode());
+    EXPECT_EQ(0u, RunProgram("b:\\shellhost.exe --register --answer ok " + chosen).exitCode);
     EXPECT_FALSE(sandbox::Exists(chosen));
     EXPECT_EQ(registeredBefore, registered()) << "the registration is as the host found it";
 }

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "ImportHook.h"
 #include "common/ComPtr.h"
 #include "delete/COrvexDeleteFile.h"
 
@@ -42,33 +41,3 @@ CComPtr<IDataObject> MakeSelection(const std::vector<std::string> &paths, bool o
 
 // Makes the file with some content; the test fails if it cannot.
 void MakeFile(const std::string &path, const std::string &content = "secret bytes");
-
-// While it lives, refuses one call of the C runtime's malloc (as this program imports it, which
-// the module's strings and lists use): the one after the given number of successful calls.
-class CFailingMalloc
-{
-public:
-    explicit CFailingMalloc(size_t allowedCalls);
-    // Whether an allocation was refused.
-    static bool Refused();
-
-private:
-    CImportHook m_hook;
-};
-
-// While it lives, records this program's calls of shell32's SHEmptyRecycleBinA and lets none of
-// them reach the shell.
-class CEmptyBinSpy
-{
-public:
-    struct Call
-    {
-        std::string root;
-        DWORD flags;
-    };
-    CEmptyBinSpy();
-    const std::vector<Call> &Calls() const;
-
-private:
-    CImportHook m_hook;
-};

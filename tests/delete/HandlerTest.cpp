@@ -5,7 +5,9 @@
 #include <new>
 #include <oleauto.h>
 
+#include "ImportHook.h"
 #include "OrvexShellExtensions.h"
+#include "TestObjects.h"
 #include "delete/Requests.h"
 #include "support/DialogAnswerer.h"
 #include "support/TestSupport.h"
@@ -18,17 +20,8 @@ const char kConfirmSeveral[] = "Do you really want delete selected items\nusing 
 const char kEmptySelection[] = "Internal error.\rUnable to delete file";
 const DISPID kClearRecycleId = 0x60020000;
 const DISPID kClearRawId = 0x60020001;
-using Texts = std::vector<std::string>;
 
-Texts Paths(const PathList &list)
-{
-    Texts paths;
-    for (size_t i = 0; i < list.Count(); ++i)
-        paths.push_back(list[i].c_str());
-    return paths;
-}
-
-void AppendAll(PathList &list, const Texts &paths)
+void AppendAll(PathList &list, const Paths &paths)
 {
     for (const std::string &path : paths)
         list.Append(path.c_str());
@@ -47,22 +40,69 @@ struct LookalikeRequest
     PathList unused;
 };
 
+// While it lives, the C runtime's malloc (which the module's strings and lists use) refuses one
+// call: the one after `allowed` successful calls. One only: the C++ runtime itself allocates while
+// it throws, and a runtime that cannot throw is not what is being tested.
+class CFailingMalloc
+{
+public:
+    explicit CFailingMalloc(size_t allowed) : m_hook("msvcrt.dll", "malloc", Arm(allowed)) {}
+    static inline bool s_refused = false;
+
+private:
+    using MallocFunction = void *(__cdecl *)(size_t);
+    static inline size_t s_allowed = 0;
+    static inline MallocFunction s_original = nullptr;
+
+    // Sets the counters and the way back before the slot is pointed at Malloc.
+    static void *Arm(size_t allowed)
+    {
+        void **slot = ImportSlot("msvcrt.dll", "malloc");
+        s_original = slot ? reinterpret_cast<MallocFunction>(*slot) : nullptr;
+        s_allowed = allowed;
+        s_refused = false;
+        return reinterpret_cast<void *>(&Malloc);
+    }
+    static void *__cdecl Malloc(size_t size)
+    {
+        if (s_allowed == 0 && !s_refused) {
+            s_refused = true;
+            return nullptr;
+        }
+        s_allowed -= s_allowed > 0;
+        return s_original(size);
+    }
+    CImportHook m_hook;
+};
+
+// While it lives, records the root and flags of each SHEmptyRecycleBinA call, letting none reach
+// the shell.
+class CEmptyBinSpy
+{
+public:
+    CEmptyBinSpy() : m_hook("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&Record)) { s_calls.clear(); }
+    static inline std::vector<std::pair<std::string, DWORD>> s_calls;
+
+private:
+    static HRESULT WINAPI Record(HWND, LPCSTR root, DWORD flags)
+    {
+        s_calls.emplace_back(root ? root : "", flags);
+        return S_OK;
+    }
+    CImportHook m_hook;
+};
+
 } // namespace
 
 TEST(HandlerInterfaces, FacesAndTypeInformationComeFromTheModulesLibrary)
 {
     CComPtr<ICOrvexDeleteFile> handler = MakeHandler<ICOrvexDeleteFile>(IID_ICOrvexDeleteFile);
     ASSERT_TRUE(handler);
-    CComPtr<IUnknown> unknown;
-    CComPtr<IDispatch> dispatch;
-    ASSERT_EQ(S_OK, handler->QueryInterface(IID_IUnknown, unknown.ReceiveVoid()));
-    ASSERT_EQ(S_OK, handler->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid()));
-    EXPECT_EQ(static_cast<void *>(handler.Get()), static_cast<void *>(unknown.Get()));
-    EXPECT_EQ(static_cast<void *>(handler.Get()), static_cast<void *>(dispatch.Get()));
-    for (const IID *iid : {&IID_IShellExtInit, &IID_IContextMenu, &IID_IProvideClassInfo}) {
+    ExpectInterfaces(handler.Get(), {IID_IShellExtInit, IID_IContextMenu, IID_IProvideClassInfo});
+    for (const IID *iid : {&IID_IUnknown, &IID_IDispatch}) {
         CComPtr<IUnknown> face;
-        EXPECT_EQ(S_OK, handler->QueryInterface(*iid, face.ReceiveVoid()));
-        EXPECT_TRUE(face);
+        ASSERT_EQ(S_OK, handler->QueryInterface(*iid, face.ReceiveVoid()));
+        EXPECT_EQ(static_cast<void *>(handler.Get()), static_cast<void *>(face.Get())) << "the automation face";
     }
     for (const IID *iid : {&IID_IClassFactory, &IID_IContextMenu2, &IID_IDataObject, &IID_IShellinkHandler}) {
         void *face = reinterpret_cast<void *>(1);
@@ -70,41 +110,24 @@ TEST(HandlerInterfaces, FacesAndTypeInformationComeFromTheModulesLibrary)
         EXPECT_EQ(nullptr, face);
     }
 
-    UINT count = 0;
-    EXPECT_EQ(S_OK, dispatch->GetTypeInfoCount(&count));
-    EXPECT_EQ(1u, count);
-    EXPECT_EQ(E_POINTER, dispatch->GetTypeInfoCount(nullptr));
-    CComPtr<ITypeInfo> info;
-    ASSERT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, info.Receive()));
-    BSTR name = nullptr;
-    ASSERT_EQ(S_OK, info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
-    EXPECT_STREQ(L"ICOrvexDeleteFile", name);
-    SysFreeString(name);
+    CComPtr<COrvexDeleteFile> object = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+    ExpectTypeInfo(object.Get(), object.Get(), IID_ICOrvexDeleteFile, CLSID_CCOrvexDeleteFile);
+    EXPECT_EQ(E_POINTER, object->GetTypeInfoCount(nullptr));
+    EXPECT_EQ(E_POINTER, object->GetClassInfo(nullptr));
     OLECHAR *names[] = {const_cast<OLECHAR *>(L"ClearRecycle"), const_cast<OLECHAR *>(L"ClearRaw")};
     DISPID ids[2] = {};
-    EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]));
-    EXPECT_EQ(S_OK, dispatch->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]));
+    EXPECT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &ids[0]));
+    EXPECT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &ids[1]));
     EXPECT_EQ(kClearRecycleId, ids[0]);
     EXPECT_EQ(kClearRawId, ids[1]);
-    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->GetIDsOfNames(IID_IUnknown, &names[1], 1, 0, &ids[1]));
-
-    CComPtr<IProvideClassInfo> classInfo = MakeHandler<IProvideClassInfo>(IID_IProvideClassInfo);
-    ASSERT_TRUE(classInfo);
-    EXPECT_EQ(E_POINTER, classInfo->GetClassInfo(nullptr));
-    CComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(S_OK, classInfo->GetClassInfo(coclass.Receive()));
-    TYPEATTR *attributes = nullptr;
-    ASSERT_EQ(S_OK, coclass->GetTypeAttr(&attributes));
-    EXPECT_TRUE(IsEqualCLSID(CLSID_CCOrvexDeleteFile, attributes->guid));
-    EXPECT_EQ(TKIND_COCLASS, attributes->typekind);
-    coclass->ReleaseTypeAttr(attributes);
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, object->GetIDsOfNames(IID_IUnknown, &names[1], 1, 0, &ids[1]));
 }
 
 TEST(HandlerInitialize, CopiesTheDropListInOrderOrGivesUpTheMutex)
 {
-    const Texts selection = {"S:\\b.txt", "S:\\a folder", "T:\\c.bin", "S:\\not there"};
+    const Paths selection = {"S:\\b.txt", "S:\\a folder", "T:\\c.bin", "S:\\not there"};
     CComPtr<CRecordingHandler> handler = RecordingHandler(selection);
-    EXPECT_EQ(selection, Paths(handler->m_paths));
+    EXPECT_EQ(selection, Strings(handler->m_paths));
     EXPECT_TRUE(handler->m_hSyncMutex) << "the selection's handler owns the sync mutex";
     EXPECT_FALSE(handler->m_bMutexExisted);
     handler.Reset();
@@ -122,7 +145,7 @@ TEST(HandlerInitialize, CopiesTheDropListInOrderOrGivesUpTheMutex)
 // mutex given up so that the next menu is not left without its item.
 TEST(HandlerInitialize, OutOfMemoryKeepsNoHalfSelection)
 {
-    const Texts selection = {"S:\\one", "S:\\two", "S:\\three", "S:\\four"};
+    const Paths selection = {"S:\\one", "S:\\two", "S:\\three", "S:\\four"};
     bool refusedSomewhere = false;
     for (size_t allowed = 0; allowed < 12; ++allowed) {
         SCOPED_TRACE(testing::Message() << "after " << allowed << " allocations");
@@ -133,11 +156,11 @@ TEST(HandlerInitialize, OutOfMemoryKeepsNoHalfSelection)
         {
             CFailingMalloc failing(allowed);
             hr = handler->Initialize(nullptr, data.Get(), nullptr);
-            refused = CFailingMalloc::Refused();
+            refused = CFailingMalloc::s_refused;
         }
         refusedSomewhere = refusedSomewhere || refused;
         EXPECT_EQ(refused ? E_OUTOFMEMORY : S_OK, hr);
-        EXPECT_EQ(refused ? Texts() : selection, Paths(handler->m_paths));
+        EXPECT_EQ(refused ? Paths() : selection, Strings(handler->m_paths));
         EXPECT_EQ(!refused, bool(handler->m_hSyncMutex));
     }
     EXPECT_TRUE(refusedSomewhere) << "no allocation was ever refused: the case tests nothing";
@@ -147,17 +170,12 @@ TEST(HandlerMenu, OneItemAtTheGivenPlaceForEveryRequestAndNoCommandStrings)
 {
     for (UINT flags : {CMF_NORMAL, CMF_DEFAULTONLY, CMF_VERBSONLY, CMF_EXPLORE}) {
         SCOPED_TRACE(flags);
-        CComPtr<CRecordingHandler> handler = RecordingHandler({"S:\\x"});
-        HMENU menu = CreatePopupMenu();
-        AppendMenuA(menu, MF_STRING, 1, "Open");
-        AppendMenuA(menu, MF_STRING, 2, "Properties");
-        EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), handler->QueryContextMenu(menu, 1, 731, 800, flags));
-        EXPECT_EQ(3, GetMenuItemCount(menu));
-        EXPECT_EQ(731u, GetMenuItemID(menu, 1));
-        char text[100] = {};
-        GetMenuStringA(menu, 1, text, sizeof(text), MF_BYPOSITION);
-        EXPECT_STREQ(kMenuText, text);
-        DestroyMenu(menu);
+        CMenu menu;
+        AppendMenuA(menu.Get(), MF_STRING, 1, "Open");
+        AppendMenuA(menu.Get(), MF_STRING, 2, "Properties");
+        EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1),
+                  RecordingHandler({"S:\\x"})->QueryContextMenu(menu.Get(), 1, 731, 800, flags));
+        EXPECT_EQ((Items{{1, "Open"}, {731, kMenuText}, {2, "Properties"}}), MenuItems(menu.Get()));
     }
     CComPtr<IContextMenu> menu = MakeHandler<IContextMenu>(IID_IContextMenu);
     ASSERT_TRUE(menu);
@@ -169,19 +187,12 @@ TEST(HandlerMenu, OneItemAtTheGivenPlaceForEveryRequestAndNoCommandStrings)
 
 TEST(HandlerCommand, AnyVerbOrNoArgumentRunsTheConfirmedCommandOnTheWholeSelection)
 {
-    const auto invoke = [](const char *verb) {
-        CMINVOKECOMMANDINFO info = {};
-        info.cbSize = sizeof(info);
-        info.lpVerb = verb;
-        info.nShow = SW_SHOWNORMAL;
-        return info;
-    };
-    CMINVOKECOMMANDINFO byOffset = invoke(MAKEINTRESOURCEA(0)), byOtherOffset = invoke(MAKEINTRESOURCEA(7));
-    CMINVOKECOMMANDINFO byVerb = invoke("delete");
+    CMINVOKECOMMANDINFO byOffset = CommandInfo(MAKEINTRESOURCEA(0)), byOtherOffset = CommandInfo(MAKEINTRESOURCEA(7));
+    CMINVOKECOMMANDINFO byVerb = CommandInfo("delete");
     const struct
     {
         CMINVOKECOMMANDINFO *info;
-        Texts selection;
+        Paths selection;
         const char *question;
     } rows[] = {{&byOffset, {"S:\\one.txt"}, kConfirmOne},
                 {&byOtherOffset, {"S:\\one.txt"}, kConfirmOne},
@@ -193,7 +204,7 @@ TEST(HandlerCommand, AnyVerbOrNoArgumentRunsTheConfirmedCommandOnTheWholeSelecti
         CComPtr<CRecordingHandler> handler = RecordingHandler(row.selection);
         DialogAnswerer answers({IDOK});
         EXPECT_EQ(S_OK, handler->InvokeCommand(row.info));
-        EXPECT_EQ(Texts{row.question}, answers.Texts());
+        EXPECT_EQ(Paths{row.question}, answers.Texts());
         EXPECT_EQ(row.selection, handler->m_deleted) << "all handed on, in order";
         EXPECT_TRUE(handler->m_progressOpen) << "deletion runs with the progress dialog open";
         EXPECT_FALSE(IsWindow(handler->m_progress.m_hWnd)) << "the progress dialog is closed at the end";
@@ -208,7 +219,7 @@ TEST(HandlerCommand, DecliningDeletesNothingAndOpensNoProgress)
     MakeFile(two);
     const struct
     {
-        Texts selection;
+        Paths selection;
         HRESULT result; // E_FAIL for one item declined, S_OK for several
         const char *question;
     } rows[] = {{{one}, E_FAIL, kConfirmOne}, {{one, two, folder}, S_OK, kConfirmSeveral}};
@@ -218,7 +229,7 @@ TEST(HandlerCommand, DecliningDeletesNothingAndOpensNoProgress)
         ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(row.selection).Get(), nullptr));
         DialogAnswerer answers({IDCANCEL});
         EXPECT_EQ(row.result, handler->InvokeCommand(nullptr));
-        EXPECT_EQ(Texts{row.question}, answers.Texts());
+        EXPECT_EQ(Paths{row.question}, answers.Texts());
         EXPECT_EQ(nullptr, handler->m_progress.m_hWnd);
     }
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(one));
@@ -239,7 +250,7 @@ TEST(HandlerCommand, ConfirmedSelectionAndAPathListAreDestroyedAndNothingBeside)
     {
         DialogAnswerer answers({IDOK});
         EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-        EXPECT_EQ(Texts{kConfirmSeveral}, answers.Texts()) << "no error reported";
+        EXPECT_EQ(Paths{kConfirmSeveral}, answers.Texts()) << "no error reported";
     }
     EXPECT_FALSE(sandbox::Exists(folder + "\\chosen.txt"));
     EXPECT_FALSE(sandbox::Exists(tree));
@@ -262,7 +273,7 @@ TEST(HandlerCommand, EmptySelectionIsReportedAndEndsTheCommand)
     CComPtr<CRecordingHandler> handler = RecordingHandler();
     DialogAnswerer answers({IDOK});
     EXPECT_EQ(E_FAIL, handler->InvokeCommand(nullptr));
-    EXPECT_EQ(Texts{kEmptySelection}, answers.Texts()) << "no confirmation follows the message";
+    EXPECT_EQ(Paths{kEmptySelection}, answers.Texts()) << "no confirmation follows the message";
     EXPECT_EQ(0u, answers.Unexpected());
     EXPECT_TRUE(handler->m_deleted.empty());
     EXPECT_EQ(nullptr, handler->m_progress.m_hWnd);
@@ -278,7 +289,7 @@ TEST(HandlerCommand, BothRequestsSetMeansShellModeWithAQuestion)
     handler->m_pPathListRequest = &list;
     DialogAnswerer answers({IDCANCEL});
     EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-    EXPECT_EQ(Texts{kConfirmSeveral}, answers.Texts());
+    EXPECT_EQ(Paths{kConfirmSeveral}, answers.Texts());
     EXPECT_TRUE(handler->m_deleted.empty());
 }
 
@@ -293,7 +304,7 @@ TEST(HandlerAutomation, ClearRawStopsOnCancelAndTakesNothingWithoutMemory)
     };
     DialogAnswerer answers({});
     EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&request)));
-    EXPECT_EQ((Texts{"S:\\p1", "S:\\p2"}), handler->m_deleted) << "stopped before the third path";
+    EXPECT_EQ((Paths{"S:\\p1", "S:\\p2"}), handler->m_deleted) << "stopped before the third path";
     EXPECT_TRUE(answers.Texts().empty()) << "no question in path-list mode";
     EXPECT_EQ(E_FAIL, handler->ClearRaw(nullptr));
 
@@ -322,20 +333,19 @@ TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListEmptiesEachBinQuietlyAndStop
     request.useKeepList = true;
     CComPtr<CRecordingHandler> handler = RecordingHandler();
     EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&request)));
-    EXPECT_EQ((Texts{"S:\\bin1", "T:\\bin2"}), handler->m_deleted);
+    EXPECT_EQ((Paths{"S:\\bin1", "T:\\bin2"}), handler->m_deleted);
     const DWORD quietly = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
-    ASSERT_EQ(2u, bins.Calls().size());
+    ASSERT_EQ(2u, CEmptyBinSpy::s_calls.size());
     for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(handler->m_deleted[i], bins.Calls()[i].root);
-        EXPECT_EQ(quietly, bins.Calls()[i].flags);
+        EXPECT_EQ(std::make_pair(handler->m_deleted[i], quietly), CEmptyBinSpy::s_calls[i]);
     }
     EXPECT_TRUE(answers.Texts().empty()) << "no question in recycle mode";
 
     CComPtr<CRecordingHandler> cancelled = RecordingHandler();
     cancelled->m_onDelete = [&](size_t) { cancelled->m_bCancelled = true; };
     EXPECT_EQ(S_OK, cancelled->ClearRecycle(AsUnknown(&request)));
-    EXPECT_EQ(Texts{"S:\\bin1"}, cancelled->m_deleted);
-    EXPECT_EQ(2u, bins.Calls().size()) << "the bin cancelled half-way is not emptied";
+    EXPECT_EQ(Paths{"S:\\bin1"}, cancelled->m_deleted);
+    EXPECT_EQ(2u, CEmptyBinSpy::s_calls.size()) << "the bin cancelled half-way is not emptied";
     EXPECT_EQ(E_FAIL, cancelled->ClearRecycle(nullptr));
 }
 
