@@ -28,17 +28,12 @@ RunResult Run(const std::string &commandLine, DWORD timeoutMs)
     return result;
 }
 
-int SubkeyCount(HKEY root, const std::string &path)
+bool KeyExists(HKEY root, const std::string &path)
 {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return -1;
+    const bool exists = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
     CRegKey key(opened);
-    DWORD count = 0;
-    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return -1;
-    return static_cast<int>(count);
+    return exists;
 }
 
 std::string ReadString(HKEY root, const std::string &path, const std::string &name, bool *found)

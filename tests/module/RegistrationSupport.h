@@ -16,9 +16,7 @@ struct RunResult
 };
 RunResult Run(const std::string &commandLine, DWORD timeoutMs = 60000);
 
-// Number of subkeys of a key, -1 when it does not exist.
-int SubkeyCount(HKEY root, const std::string &path);
-inline bool KeyExists(HKEY root, const std::string &path) { return SubkeyCount(root, path) >= 0; }
+bool KeyExists(HKEY root, const std::string &path);
 // A REG_SZ value ("" names the default value); *found false when it is missing or not REG_SZ.
 std::string ReadString(HKEY root, const std::string &path, const std::string &name = "", bool *found = nullptr);
 
