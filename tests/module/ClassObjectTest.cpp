@@ -104,20 +104,20 @@ TEST_F(ModuleFile, SameClassObjectEveryTime)
 
 TEST_F(ModuleFile, UnknownClassesAndBadArguments)
 {
-    void *object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, GetClassObject(IID_ICOrvexDeleteFile, IID_IClassFactory, &object));
-    EXPECT_EQ(nullptr, object);
-    object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, GetClassObject(LIBID_OrvexShellExtensions, IID_IUnknown, &object));
-    EXPECT_EQ(nullptr, object);
+    const struct { const GUID *clsid; const IID *iid; HRESULT expected; } rows[] = {
+        {&IID_ICOrvexDeleteFile, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+        {&LIBID_OrvexShellExtensions, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
+        {&CLSID_CCOrvexDeleteFile, &IID_IContextMenu, E_NOINTERFACE},
+    };
+    for (const auto &row : rows) {
+        void *object = reinterpret_cast<void *>(1);
+        EXPECT_EQ(row.expected, GetClassObject(*row.clsid, *row.iid, &object));
+        EXPECT_EQ(nullptr, object);
+    }
     EXPECT_EQ(E_POINTER, GetClassObject(CLSID_CCOrvexDeleteFile, IID_IClassFactory, nullptr));
-    object = reinterpret_cast<void *>(1);
-    EXPECT_EQ(E_NOINTERFACE, GetClassObject(CLSID_CCOrvexDeleteFile, IID_IContextMenu, &object));
-    EXPECT_EQ(nullptr, object);
-
     CComPtr<IClassFactory> factory = Factory(CLSID_CCOrvexDeleteFile);
     EXPECT_EQ(E_POINTER, factory->CreateInstance(nullptr, IID_IUnknown, nullptr));
-    object = reinterpret_cast<void *>(1);
+    void *object = reinterpret_cast<void *>(1);
     EXPECT_EQ(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
 }

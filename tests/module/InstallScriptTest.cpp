@@ -25,16 +25,6 @@ const struct Tie
     {"CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}\\shellex\\ContextMenuHandlers", &CLSID_COrvexRecycleCleaner},
 };
 
-const struct Approval
-{
-    const CLSID *clsid;
-    const char *name;
-} kApprovals[] = {
-    {&CLSID_CCOrvexDeleteFile, "CCOrvexDeleteFile Object"},
-    {&CLSID_CShelLinkHandler, "CShelLinkHandler Object"},
-    {&CLSID_COrvexRecycleCleaner, "COrvexRecycleCleaner Object"},
-};
-
 std::string HandlerKey(const Tie &tie) { return std::string(tie.handlers) + "\\OrvexSE"; }
 std::string Handler(const Tie &tie) { return ReadString(HKEY_CLASSES_ROOT, HandlerKey(tie)); }
 
@@ -96,8 +86,8 @@ TEST_F(InstallScriptTest, InstallTiesTheHandlersInAndUninstallTakesOnlyThemOut)
     // Whole drives and virtual folders are never offered.
     for (const char *type : {"Drive", "Folder"})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string(type) + "\\shellex\\ContextMenuHandlers\\OrvexSE"));
-    for (const Approval &approval : kApprovals)
-        EXPECT_EQ(approval.name, ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*approval.clsid)));
+    for (const RegisteredClass &entry : kRegisteredClasses)
+        EXPECT_EQ(entry.friendlyName, ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*entry.clsid)));
 
     // A handler key that meanwhile names another class is no longer ours to remove.
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, HandlerKey(kTies[1]).c_str(), REG_SZ, kNeighbourClsid, 0));
@@ -105,13 +95,13 @@ TEST_F(InstallScriptTest, InstallTiesTheHandlersInAndUninstallTakesOnlyThemOut)
     EXPECT_EQ(kNeighbourClsid, Handler(kTies[1]));
     for (const Tie *tie : {&kTies[0], &kTies[2], &kTies[3]})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, HandlerKey(*tie))) << tie->handlers;
-    for (const Approval &approval : kApprovals) {
+    for (const RegisteredClass &entry : kRegisteredClasses) {
         bool found = true;
-        ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*approval.clsid), &found);
-        EXPECT_FALSE(found) << approval.name;
+        ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*entry.clsid), &found);
+        EXPECT_FALSE(found) << entry.friendlyName << " still approved";
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.versionIndependentProgId)) << "module unregistered";
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(*entry.clsid)));
     }
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "OrvexShellExtensions.COrvexDeleteFile")) << "module unregistered";
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(CLSID_COrvexRecycleCleaner)));
     EXPECT_EQ(kNeighbourClsid, ReadString(HKEY_CLASSES_ROOT, neighbour));
     EXPECT_EQ("Neighbour", ReadString(HKEY_LOCAL_MACHINE, kApproved, kNeighbourClsid));
 

@@ -10,22 +10,7 @@ using namespace registration;
 
 namespace {
 
-const struct ExpectedClass
-{
-    const CLSID *clsid;
-    const char *progId;
-    const char *versionIndependentProgId;
-    const char *friendlyName;
-} kClasses[] = {
-    {&CLSID_CCOrvexDeleteFile, "OrvexShellExtensions.COrvexDeleteFile.1", "OrvexShellExtensions.COrvexDeleteFile",
-     "CCOrvexDeleteFile Object"},
-    {&CLSID_CShelLinkHandler, "OrvexShellExtensions.ShellinkHandler.1", "OrvexShellExtensions.ShellinkHandler",
-     "CShelLinkHandler Object"},
-    {&CLSID_COrvexRecycleCleaner, "OrvexShellExtensions.OrvexRecycleClea.1", "OrvexShellExtensions.OrvexRecycleCleane",
-     "COrvexRecycleCleaner Object"},
-};
-
-std::string ClassKey(const ExpectedClass &entry) { return "CLSID\\" + GuidText(*entry.clsid); }
+std::string ClassKey(const RegisteredClass &entry) { return "CLSID\\" + GuidText(*entry.clsid); }
 
 // Every test registers through the system's regsvr32 and leaves the module unregistered.
 class RegisterServerTest : public ::testing::Test
@@ -36,7 +21,7 @@ protected:
 };
 
 // Everything under the class key: the module path unquoted, "apartment", an empty AppID.
-std::set<std::string> ExpectedClassTree(const ExpectedClass &entry)
+std::set<std::string> RegisteredClassTree(const RegisteredClass &entry)
 {
     return {"=" + std::string(entry.friendlyName), "AppID=", "InprocServer32\\", "InprocServer32\\=b:\\OrvexSE.dll",
             "InprocServer32\\ThreadingModel=apartment", "ProgID\\", "ProgID\\=" + std::string(entry.progId),
@@ -46,13 +31,13 @@ std::set<std::string> ExpectedClassTree(const ExpectedClass &entry)
 
 TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
 {
-    for (const ExpectedClass &entry : kClasses) {
+    for (const RegisteredClass &entry : kRegisteredClasses) {
         SCOPED_TRACE(entry.friendlyName);
         const std::string name = "=" + std::string(entry.friendlyName), clsid = "CLSID\\=" + GuidText(*entry.clsid);
         EXPECT_EQ((std::set<std::string>{name, "CLSID\\", clsid}), RegistryTree(HKEY_CLASSES_ROOT, entry.progId));
         EXPECT_EQ((std::set<std::string>{name, "CLSID\\", clsid, "CurVer\\", "CurVer\\=" + std::string(entry.progId)}),
                   RegistryTree(HKEY_CLASSES_ROOT, entry.versionIndependentProgId));
-        EXPECT_EQ(ExpectedClassTree(entry), RegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry)));
+        EXPECT_EQ(RegisteredClassTree(entry), RegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry)));
     }
     std::set<std::string> typeLib =
         RegistryTree(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0");
@@ -65,13 +50,13 @@ TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
 
 TEST_F(RegisterServerTest, RegisteringAgainRebuildsTheClassKeys)
 {
-    for (const ExpectedClass &entry : kClasses) {
+    for (const RegisteredClass &entry : kRegisteredClasses) {
         for (const char *stray : {"\\Stray", "\\Programmable\\Stray"})
             ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, (ClassKey(entry) + stray).c_str(), REG_SZ, "s", 1));
     }
     ASSERT_EQ(0u, RegisterModule());
-    for (const ExpectedClass &entry : kClasses)
-        EXPECT_EQ(ExpectedClassTree(entry), RegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry))) << entry.friendlyName;
+    for (const RegisteredClass &entry : kRegisteredClasses)
+        EXPECT_EQ(RegisteredClassTree(entry), RegistryTree(HKEY_CLASSES_ROOT, ClassKey(entry))) << entry.friendlyName;
 }
 
 TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
@@ -82,7 +67,7 @@ TEST_F(RegisterServerTest, UnregisteringRemovesTheClassesAndKeepsClsid)
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "CLSID"));
     EXPECT_EQ("a neighbour", ReadString(HKEY_CLASSES_ROOT, neighbour));
     SHDeleteKeyA(HKEY_CLASSES_ROOT, neighbour);
-    for (const ExpectedClass &entry : kClasses) {
+    for (const RegisteredClass &entry : kRegisteredClasses) {
         SCOPED_TRACE(entry.friendlyName);
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.progId));
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.versionIndependentProgId));
@@ -261,7 +246,7 @@ TEST(ModulePathTest, PathLongerThanTheBufferFailsWithInsufficientBuffer)
     }
     FreeLibrary(module);
     RemoveChain(file, folder, top);
-    for (const ExpectedClass &entry : kClasses) {
+    for (const RegisteredClass &entry : kRegisteredClasses) {
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(entry))) << entry.friendlyName;
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.progId)) << entry.friendlyName;
     }

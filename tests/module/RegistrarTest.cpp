@@ -11,30 +11,11 @@ namespace {
 // The script language is tried on a key of the test's own under HKCU.
 const char kTestRoot[] = "Software\\OrvexSE Registrar Tests";
 
-const char kTreeScript[] = R"(
-HKCU
-{
-    NoRemove Software
-    {
-        NoRemove 'OrvexSE Registrar Tests'
-        {
-            Item = s '%Name%'
-            {
-                Sub = s 'it''s %Name%, 100%%'
-                val Named = s '%Empty%'
-            }
-            ForceRemove Forced = s 'rebuilt'
-            {
-                Leaf
-            }
-            NoRemove Kept
-            {
-                Inner = s 'x'
-            }
-        }
-    }
-}
-)";
+const char kTreeScript[] = R"(HKCU { NoRemove Software { NoRemove 'OrvexSE Registrar Tests' {
+    Item = s '%Name%' { Sub = s 'it''s %Name%, 100%%' val Named = s '%Empty%' }
+    ForceRemove Forced = s 'rebuilt' { Leaf }
+    NoRemove Kept { Inner = s 'x' }
+} } })";
 
 class RegistrarTest : public ::testing::Test
 {

@@ -1,10 +1,20 @@
 #include "RegistrationSupport.h"
+#include "OrvexShellExtensions.h"
 #include "common/Scoped.h"
 
 #include <shlwapi.h>
 #include <vector>
 
 namespace registration {
+
+const RegisteredClass kRegisteredClasses[3] = {
+    {&CLSID_CCOrvexDeleteFile, "OrvexShellExtensions.COrvexDeleteFile.1", "OrvexShellExtensions.COrvexDeleteFile",
+     "CCOrvexDeleteFile Object"},
+    {&CLSID_CShelLinkHandler, "OrvexShellExtensions.ShellinkHandler.1", "OrvexShellExtensions.ShellinkHandler",
+     "CShelLinkHandler Object"},
+    {&CLSID_COrvexRecycleCleaner, "OrvexShellExtensions.OrvexRecycleClea.1", "OrvexShellExtensions.OrvexRecycleCleane",
+     "COrvexRecycleCleaner Object"},
+};
 
 RunResult Run(const std::string &commandLine, DWORD timeoutMs)
 {

@@ -25,6 +25,16 @@ std::string ReadString(HKEY root, const std::string &path, const std::string &na
 // Empty when the key does not exist.
 std::set<std::string> RegistryTree(HKEY root, const std::string &path);
 
+// The module's three classes as they are registered.
+struct RegisteredClass
+{
+    const CLSID *clsid;
+    const char *progId;
+    const char *versionIndependentProgId;
+    const char *friendlyName;
+};
+extern const RegisteredClass kRegisteredClasses[3];
+
 // A GUID as registry text: "{XXXXXXXX-...}".
 std::string GuidText(REFGUID guid);
 
