@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "common/Scoped.h"
 #include "support/DialogAnswerer.h"
 
 #include <gtest/gtest.h>
@@ -42,10 +43,9 @@ DWORD WINAPI DriverThread(void *param)
 int Drive(const Action &act, const std::function<int()> &show, DWORD timeoutMs)
 {
     Driver driver{act, GetCurrentThreadId(), timeoutMs, false};
-    HANDLE worker = CreateThread(nullptr, 0, DriverThread, &driver, 0, nullptr);
+    CKernelHandle worker(CreateThread(nullptr, 0, DriverThread, &driver, 0, nullptr));
     const int code = show();
-    WaitForSingleObject(worker, INFINITE);
-    CloseHandle(worker);
+    WaitForSingleObject(worker.Get(), INFINITE);
     EXPECT_TRUE(driver.ok) << "the dialog did not appear or did not close";
     return code;
 }
@@ -61,24 +61,27 @@ void PressKey(DWORD thread, WORD key)
     PostMessageA(info.hwndFocus, WM_KEYUP, key, 1 | scan | 0xC0000000);
 }
 
-void MoveMouseTo(POINT screen)
+namespace {
+
+void SendMouse(DWORD flags, POINT screen = POINT{0, 0})
 {
-    SetCursorPos(screen.x, screen.y);
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
     input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dwFlags = flags;
     SendInput(1, &input, sizeof(input));
 }
 
-void MouseButton(bool down)
+} // namespace
+
+void MoveMouseTo(POINT screen)
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-    SendInput(1, &input, sizeof(input));
+    SetCursorPos(screen.x, screen.y);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, screen);
 }
+
+void MouseButton(bool down) { SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP); }
 
 void ClickAt(POINT screen)
 {
