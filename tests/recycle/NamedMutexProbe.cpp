@@ -1,16 +1,17 @@
 #include "NamedMutexProbe.h"
 
+#include "common/Scoped.h"
+
 namespace {
 
 DWORD WINAPI TryTake(void *name)
 {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, static_cast<const char *>(name));
+    CKernelHandle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, static_cast<const char *>(name)));
     if (!mutex)
         return WAIT_FAILED;
-    const DWORD wait = WaitForSingleObject(mutex, 0);
+    const DWORD wait = WaitForSingleObject(mutex.Get(), 0);
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-        ReleaseMutex(mutex);
-    CloseHandle(mutex);
+        ReleaseMutex(mutex.Get());
     return wait;
 }
 
@@ -18,20 +19,14 @@ DWORD WINAPI TryTake(void *name)
 
 bool NamedMutexExists(const char *name)
 {
-    HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
-    if (mutex)
-        CloseHandle(mutex);
-    return mutex != nullptr;
+    return CKernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, name)).IsValid();
 }
 
 DWORD WaitFromAnotherThread(const char *name)
 {
-    HANDLE thread = CreateThread(nullptr, 0, TryTake, const_cast<char *>(name), 0, nullptr);
-    if (!thread)
-        return WAIT_FAILED;
+    CKernelHandle thread(CreateThread(nullptr, 0, TryTake, const_cast<char *>(name), 0, nullptr));
     DWORD wait = WAIT_FAILED;
-    if (WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0)
-        GetExitCodeThread(thread, &wait);
-    CloseHandle(thread);
+    if (thread && WaitForSingleObject(thread.Get(), 10000) == WAIT_OBJECT_0)
+        GetExitCodeThread(thread.Get(), &wait);
     return wait;
 }

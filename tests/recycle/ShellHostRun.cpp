@@ -54,6 +54,7 @@ HostResult RunProgram(const std::string &commandLine)
         ADD_FAILURE() << "no pipe, error " << GetLastError();
         return result;
     }
+    CKernelHandle reader(readEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE process = Start(commandLine, writeEnd);
     CloseHandle(writeEnd); // the pipe ends when the program's copy goes
@@ -61,7 +62,6 @@ HostResult RunProgram(const std::string &commandLine)
     DWORD read = 0;
     while (process && ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
         result.output.append(buffer, read);
-    CloseHandle(readEnd);
     if (process)
         result.exitCode = WaitForEnd(process);
     return result;
@@ -92,15 +92,13 @@ CHeldShellHost::CHeldShellHost(const std::string &arguments)
       m_process(Start(kHostCommand + ("--hold " + EventName("ready") + " " + EventName("release") + " " + arguments),
                       nullptr))
 {
-    HANDLE waits[] = {m_readyEvent, m_process};
+    HANDLE waits[] = {m_readyEvent.Get(), m_process};
     m_ready = m_process && WaitForMultipleObjects(2, waits, FALSE, kHostLimitMs) == WAIT_OBJECT_0;
 }
 
 CHeldShellHost::~CHeldShellHost()
 {
-    SetEvent(m_releaseEvent);
+    SetEvent(m_releaseEvent.Get());
     if (m_process)
         WaitForEnd(m_process);
-    CloseHandle(m_readyEvent);
-    CloseHandle(m_releaseEvent);
 }

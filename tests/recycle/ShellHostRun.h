@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Scoped.h"
+
 // A program of b: run to its end as another process; one that does not end in time fails the
 // test and is ended.
 struct HostResult
@@ -29,8 +31,8 @@ public:
     bool Ready() const { return m_ready; } // its handlers are in its menu
 
 private:
-    HANDLE m_readyEvent;
-    HANDLE m_releaseEvent;
+    CKernelHandle m_readyEvent;
+    CKernelHandle m_releaseEvent;
     HANDLE m_process;
     bool m_ready;
 };
