@@ -1,5 +1,6 @@
 #include "delete/COrvexDeleteFile.h"
 #include "common/ComPtr.h"
+#include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "common/Exceptions.h"
 #include "delete/Requests.h"
@@ -66,46 +67,6 @@ public:
 private:
     CProgressDlg &m_dialog;
 };
-
-// The data object's drop list, for as long as it is locked.
-class CDropListLock
-{
-public:
-    explicit CDropListLock(IDataObject *dataObject) : m_medium(), m_drop(nullptr)
-    {
-        FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        m_fetched = SUCCEEDED(dataObject->GetData(&format, &m_medium));
-        if (m_fetched)
-            m_drop = static_cast<HDROP>(GlobalLock(m_medium.hGlobal));
-    }
-    ~CDropListLock()
-    {
-        if (m_drop)
-            GlobalUnlock(m_medium.hGlobal);
-        if (m_fetched)
-            ReleaseStgMedium(&m_medium);
-    }
-    CDropListLock(const CDropListLock &) = delete;
-    CDropListLock &operator=(const CDropListLock &) = delete;
-
-    bool Fetched() const { return m_fetched; }
-    HDROP Drop() const { return m_drop; }
-
-private:
-    STGMEDIUM m_medium;
-    bool m_fetched;
-    HDROP m_drop;
-};
-
-void CopyDropList(HDROP drop, PathList &paths)
-{
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        char path[MAX_PATH] = {};
-        DragQueryFileA(drop, i, path, MAX_PATH);
-        paths.Append(path);
-    }
-}
 
 // From ClearRaw: the request's own paths, no question asked; stops at a cancel before the next path.
 HRESULT RunPathListCommand(COrvexDeleteFile &handler, size_t count)
@@ -366,15 +327,15 @@ STDMETHODIMP COrvexDeleteFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
         ReleaseSyncMutex();
         return E_INVALIDARG;
     }
-    CDropListLock dropList(dataObject);
+    const CDropList dropList(dataObject);
     if (!dropList.Fetched()) {
         ReleaseSyncMutex();
         return E_FAIL;
     }
-    if (!dropList.Drop())
+    if (!dropList.Locked())
         return E_INVALIDARG;
     try {
-        CopyDropList(dropList.Drop(), m_paths);
+        dropList.AppendPathsTo(m_paths);
     } catch (...) {
         // Half a selection is never offered for deletion.
         m_paths.Clear();

@@ -1,5 +1,6 @@
 #include "link/CShelLinkHandler.h"
 #include "common/ComPtr.h"
+#include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
@@ -12,42 +13,9 @@
 
 namespace {
 
-const UINT kAllFiles = 0xFFFFFFFF; // DragQueryFileA: the count instead of a path
 const char kCommandBlockSuffix[] = "_memFile";
 const char kConfirmPrefix[] = "Do you really want to delete selected items\nusing ";
 const char kConfirmSuffix[] = " Secure Delete?";
-
-// Releases a medium that GetData filled.
-class CMediumScope
-{
-public:
-    explicit CMediumScope(STGMEDIUM &medium) : m_medium(medium) {}
-    ~CMediumScope() { ReleaseStgMedium(&m_medium); }
-    CMediumScope(const CMediumScope &) = delete;
-    CMediumScope &operator=(const CMediumScope &) = delete;
-
-private:
-    STGMEDIUM &m_medium;
-};
-
-// Keeps a global memory block locked while it is read.
-class CGlobalLockScope
-{
-public:
-    explicit CGlobalLockScope(HGLOBAL memory) : m_memory(memory), m_data(GlobalLock(memory)) {}
-    ~CGlobalLockScope()
-    {
-        if (m_data)
-            GlobalUnlock(m_memory);
-    }
-    CGlobalLockScope(const CGlobalLockScope &) = delete;
-    CGlobalLockScope &operator=(const CGlobalLockScope &) = delete;
-    void *Data() const { return m_data; }
-
-private:
-    HGLOBAL m_memory;
-    void *m_data;
-};
 
 } // namespace
 
@@ -182,26 +150,12 @@ STDMETHODIMP CShelLinkHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
         m_files.Clear();
         m_bMutexExisted = false;
 
-        FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        STGMEDIUM medium = {};
-        if (FAILED(dataObject->GetData(&format, &medium)))
+        const CDropList dropList(dataObject);
+        if (!dropList.Fetched())
             return E_FAIL;
-        {
-            CMediumScope mediumScope(medium);
-            CGlobalLockScope lock(medium.hGlobal);
-            if (!lock.Data())
-                return E_INVALIDARG;
-            HDROP drop = static_cast<HDROP>(lock.Data());
-            const UINT count = DragQueryFileA(drop, kAllFiles, nullptr, 0);
-            char path[MAX_PATH] = {};
-            for (UINT i = 0; i < count; ++i) {
-                // An empty path is no selection; some shells count an empty drop list as one empty
-                // entry, and an empty path handed to the deleter could be read as the current folder.
-                if (DragQueryFileA(drop, i, path, MAX_PATH) == 0 || path[0] == '\0')
-                    continue;
-                m_files.Append(String(path));
-            }
-        }
+        if (!dropList.Locked())
+            return E_INVALIDARG;
+        dropList.AppendPathsTo(m_files);
         if (m_files.IsEmpty())
             return E_FAIL;
 

@@ -268,9 +268,12 @@ TEST(HandlerCommand, ConfirmedSelectionAndAPathListAreDestroyedAndNothingBeside)
 
 // Wine's DragQueryFileA counts an empty drop list as one or more empty paths, so the empty
 // selection is set up directly: a handler whose list is empty when its command runs.
+// Wine's DragQueryFileA counts an empty drop list as one empty entry: it must not become a path.
 TEST(HandlerCommand, EmptySelectionIsReportedAndEndsTheCommand)
 {
     CComPtr<CRecordingHandler> handler = RecordingHandler();
+    ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection({}).Get(), nullptr));
+    EXPECT_EQ(0u, handler->m_paths.Count());
     DialogAnswerer answers({IDOK});
     EXPECT_EQ(E_FAIL, handler->InvokeCommand(nullptr));
     EXPECT_EQ(Paths{kEmptySelection}, answers.Texts()) << "no confirmation follows the message";

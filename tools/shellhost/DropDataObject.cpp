@@ -52,10 +52,11 @@ bool CDropDataObject::IsDropList(const FORMATETC *format) const
            (format->tymed & TYMED_HGLOBAL);
 }
 
-// DROPFILES, then each path with its terminator, then one more terminator.
+// DROPFILES, then each path with its terminator, then one more terminator; an empty list is
+// two zero bytes, as the shell writes it (a reader of one zero byte reads past the end).
 HGLOBAL CDropDataObject::BuildDropList() const
 {
-    SIZE_T size = sizeof(DROPFILES) + 1;
+    SIZE_T size = sizeof(DROPFILES) + (m_paths.empty() ? 2 : 1);
     for (const std::string &path : m_paths)
         size += path.size() + 1;
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
