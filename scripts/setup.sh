@@ -21,7 +21,7 @@ have_all() {
   command -v i686-w64-mingw32-windres >/dev/null &&
   command -v i686-w64-mingw32-widl >/dev/null &&
   command -v wine >/dev/null && command -v Xvfb >/dev/null &&
-  command -v import >/dev/null && command -v cmake >/dev/null &&
+  command -v import >/dev/null && command -v cmake >/dev/null && command -v python3 >/dev/null &&
   [ -d /usr/src/googletest/googletest ] &&
   [ -f /usr/include/wine/wine/windows/oaidl.idl ] &&
   [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ]
