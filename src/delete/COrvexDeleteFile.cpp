@@ -234,12 +234,7 @@ STDMETHODIMP COrvexDeleteFile::GetTypeInfoCount(UINT *count)
 
 STDMETHODIMP COrvexDeleteFile::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
 {
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    if (index != 0)
-        return DISP_E_BADINDEX;
-    return LoadModuleTypeInfo(IID_ICOrvexDeleteFile, info);
+    return DispatchGetTypeInfo(IID_ICOrvexDeleteFile, index, info);
 }
 
 STDMETHODIMP COrvexDeleteFile::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
@@ -256,9 +251,6 @@ STDMETHODIMP COrvexDeleteFile::Invoke(DISPID id, REFIID riid, LCID, WORD flags, 
 
 STDMETHODIMP COrvexDeleteFile::GetClassInfo(ITypeInfo **info)
 {
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
     return LoadModuleTypeInfo(CLSID_CCOrvexDeleteFile, info);
 }
 

@@ -107,12 +107,7 @@ STDMETHODIMP CShelLinkHandler::GetTypeInfoCount(UINT *count)
 
 STDMETHODIMP CShelLinkHandler::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
 {
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    if (index != 0)
-        return DISP_E_BADINDEX;
-    return LoadModuleTypeInfo(IID_IShellinkHandler, info);
+    return DispatchGetTypeInfo(IID_IShellinkHandler, index, info);
 }
 
 STDMETHODIMP CShelLinkHandler::GetIDsOfNames(REFIID, LPOLESTR *, UINT count, LCID, DISPID *ids)

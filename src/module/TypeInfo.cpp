@@ -36,12 +36,28 @@ static HRESULT LoadVtableTypeInfo(REFGUID iid, ITypeInfo **info)
     return S_OK;
 }
 
-HRESULT DispatchGetIDsOfNames(REFGUID iid, REFIID riid, LPOLESTR *names, UINT count, DISPID *ids)
+// The vtable description for GetIDsOfNames and Invoke, whose riid is reserved and must be null.
+static HRESULT InvokeTypeInfo(REFGUID iid, REFIID riid, ITypeInfo **info)
 {
     if (!IsEqualIID(riid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
+    return LoadVtableTypeInfo(iid, info);
+}
+
+HRESULT DispatchGetTypeInfo(REFGUID iid, UINT index, ITypeInfo **info)
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    if (index != 0)
+        return DISP_E_BADINDEX;
+    return LoadModuleTypeInfo(iid, info);
+}
+
+HRESULT DispatchGetIDsOfNames(REFGUID iid, REFIID riid, LPOLESTR *names, UINT count, DISPID *ids)
+{
     CComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadVtableTypeInfo(iid, info.Receive());
+    const HRESULT hr = InvokeTypeInfo(iid, riid, info.Receive());
     if (FAILED(hr))
         return hr;
     return info->GetIDsOfNames(names, count, ids);
@@ -50,10 +66,8 @@ HRESULT DispatchGetIDsOfNames(REFGUID iid, REFIID riid, LPOLESTR *names, UINT co
 HRESULT DispatchInvoke(REFGUID iid, void *face, DISPID id, REFIID riid, WORD flags, DISPPARAMS *params,
                        VARIANT *result, EXCEPINFO *excepInfo, UINT *argErr)
 {
-    if (!IsEqualIID(riid, IID_NULL))
-        return DISP_E_UNKNOWNINTERFACE;
     CComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadVtableTypeInfo(iid, info.Receive());
+    const HRESULT hr = InvokeTypeInfo(iid, riid, info.Receive());
     if (FAILED(hr))
         return hr;
     return info->Invoke(face, id, flags, params, result, excepInfo, argErr);

@@ -143,12 +143,7 @@ STDMETHODIMP COrvexRecycleCleaner::GetTypeInfoCount(UINT *count)
 
 STDMETHODIMP COrvexRecycleCleaner::GetTypeInfo(UINT index, LCID, ITypeInfo **info)
 {
-    if (!info)
-        return E_POINTER;
-    *info = nullptr;
-    if (index != 0)
-        return DISP_E_BADINDEX;
-    return LoadModuleTypeInfo(IID_IOrvexRecycleCleaner, info);
+    return DispatchGetTypeInfo(IID_IOrvexRecycleCleaner, index, info);
 }
 
 STDMETHODIMP COrvexRecycleCleaner::GetIDsOfNames(REFIID riid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
