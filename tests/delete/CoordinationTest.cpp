@@ -3,8 +3,8 @@
 #include <string>
 
 #include "HandlerHarness.h"
-#include "NamedMutexProbe.h"
-#include "ShellHostRun.h"
+#include "support/NamedMutexProbe.h"
+#include "support/ShellHostRun.h"
 #include "delete/Requests.h"
 #include "support/TestSupport.h"
 

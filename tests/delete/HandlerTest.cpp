@@ -7,7 +7,7 @@
 
 #include "ImportHook.h"
 #include "OrvexShellExtensions.h"
-#include "TestObjects.h"
+#include "support/TestObjects.h"
 #include "delete/Requests.h"
 #include "support/DialogAnswerer.h"
 #include "support/TestSupport.h"

@@ -1,9 +1,9 @@
 // The shell-link handler: its COM face, the drop list, the sync mutex it takes or finds, the
 // Secure Delete item it takes over, its hand-over; and both handlers in a shell host's menu.
 #include "../recycle/DeleteClassStub.h"
-#include "../recycle/NamedMutexProbe.h"
-#include "../recycle/ShellHostRun.h"
-#include "../recycle/TestObjects.h"
+#include "support/NamedMutexProbe.h"
+#include "support/ShellHostRun.h"
+#include "support/TestObjects.h"
 #include "DropDataObject.h"
 #include "common/ComPtr.h"
 #include "common/Scoped.h"

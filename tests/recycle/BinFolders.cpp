@@ -1,5 +1,5 @@
 #include "BinFolders.h"
-#include "NamedMutexProbe.h"
+#include "support/NamedMutexProbe.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "TestObjects.h"
+#include "support/TestObjects.h"
 #include "recycle/COrvexRecycleCleaner.h"
 
 // Recycle folders made for the tests, on the sandbox drives only (S: and T:).

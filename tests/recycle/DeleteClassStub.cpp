@@ -1,6 +1,6 @@
 #include "DeleteClassStub.h"
 
-#include "TestObjects.h"
+#include "support/TestObjects.h"
 #include "delete/COrvexDeleteFile.h"
 #include "delete/Requests.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "BinFolders.h"
-#include "NamedMutexProbe.h"
+#include "support/NamedMutexProbe.h"
 #include "module/Module.h"
 
 using RecycleDiscovery = BinsTest;

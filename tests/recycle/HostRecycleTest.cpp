@@ -1,6 +1,6 @@
 // The Recycle Bin's menu as a shell builds it in another process, from the real module file.
 #include "BinFolders.h"
-#include "ShellHostRun.h"
+#include "support/ShellHostRun.h"
 #include "support/TestSupport.h"
 
 using RecycleHost = BinsTest;

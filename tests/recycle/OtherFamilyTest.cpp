@@ -1,6 +1,6 @@
 // The bin name order of the Windows 9x family, seen by a program that Wine starts as Windows 98.
 #include "BinFolders.h"
-#include "ShellHostRun.h"
+#include "support/ShellHostRun.h"
 #include "common/Scoped.h"
 
 namespace {

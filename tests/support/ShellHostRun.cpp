@@ -1,4 +1,4 @@
-#include "ShellHostRun.h"
+#include "support/ShellHostRun.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

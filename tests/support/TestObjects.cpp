@@ -1,4 +1,4 @@
-#include "TestObjects.h"
+#include "support/TestObjects.h"
 
 #include <oaidl.h>
 

@@ -1,4 +1,4 @@
-#include "NamedMutexProbe.h"
+#include "support/NamedMutexProbe.h"
 
 #include "common/Scoped.h"
 
