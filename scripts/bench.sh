@@ -8,20 +8,20 @@
 #   zeros     plain WriteFile of zero chunks (the I/O limit)
 #   shred     shred -n 3 on the host, on a file of the same size in the sandbox
 # and the engine again on a quarter of the size, to show its peak working set does not grow.
-# Usage: BUILD_DIR=... bash scripts/bench.sh
+# Usage: BUILD_DIR=... bash scripts/bench.sh [x86|x64]   (default: x86 where it runs, else x64)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd -P)
-export BUILD_DIR=${BUILD_DIR:-$root/build}
+. "$(dirname "$0")/common.sh"
+root=$orvex_root
+arch=${1:-$(orvex_default_arch)}
+orvex_runs "$arch" || { orvex_why_not "$arch" >&2; exit 2; }
 mib=${BENCH_MIB:-256}
 small=$((mib / 4))
 rounds=${BENCH_ROUNDS:-2}
 
-cmake -S "$root" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" >/dev/null
-cmake --build "$BUILD_DIR" --target engine_bench >/dev/null
-. "$root/scripts/wine-env.sh" "$BUILD_DIR"
-. "$root/scripts/xvfb.sh"
-orvex_start_xvfb
-orvex_prefix_ready || { echo "bench: the Wine prefix reaches outside the build tree; not running" >&2; exit 2; }
+orvex_build "$arch" --target engine_bench >/dev/null
+orvex_enter "$arch" || { echo "bench: the Wine prefix reaches outside the build tree; not running" >&2; exit 2; }
+tree=$(orvex_tree "$arch")
+echo "bench: $arch module, $(nproc) cores, $(uname -m)"
 
 dir="$ORVEX_SANDBOX/bench"
 file="$dir/overwrite.bin"
@@ -37,7 +37,7 @@ fresh_file() { # size in MiB; written out so every way overwrites allocated bloc
 
 run_way() { # way, size in MiB
   fresh_file "$2"
-  "$root/scripts/wine-run.sh" "$BUILD_DIR/bin/engine_bench.exe" "$1" 'S:\bench\overwrite.bin' | tr -d '\r' | tee -a "$results"
+  "$root/scripts/wine-run.sh" "$tree/bin/engine_bench.exe" "$1" 'S:\bench\overwrite.bin' | tr -d '\r' | tee -a "$results"
 }
 
 run_way zeros "$mib"

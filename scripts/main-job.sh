@@ -2,16 +2,18 @@
 # Sets up the machine, builds the module, and runs a Secure Delete end to end in the sandbox:
 # a sample folder tree is made on S:, the shell host puts the module's handler into a real
 # context menu for part of it and invokes the item, answering the module's dialogs with OK.
-# Pictures of the confirmation and progress dialogs land in BUILD_DIR/main-job/.
+# It runs the x86 module where this machine runs 32-bit programs, else the x64 one; ORVEX_ARCH
+# chooses. Pictures of the confirmation and progress dialogs land in BUILD_DIR/main-job/.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd -P)
-export BUILD_DIR=${BUILD_DIR:-$root/build}
+. "$(dirname "$0")/common.sh"
+root=$orvex_root
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
-. "$root/scripts/wine-env.sh" "$BUILD_DIR"
-. "$root/scripts/xvfb.sh"
-orvex_start_xvfb
-orvex_prefix_ready || { echo "main job: the Wine prefix reaches outside the build tree; not running" >&2; exit 2; }
+arch=${ORVEX_ARCH:-$(orvex_default_arch)}
+orvex_runs "$arch" || { orvex_why_not "$arch" >&2; exit 2; }
+echo "main job: the $arch module ($(orvex_tree "$arch")/bin/OrvexSE.dll)"
+bash "$root/scripts/build.sh" "$arch"
+orvex_enter "$arch" || { echo "main job: the Wine prefix reaches outside the build tree; not running" >&2; exit 2; }
+tree=$(orvex_tree "$arch")
 
 job="$ORVEX_SANDBOX/main-job"       # S:\main-job
 shots="$ORVEX_SANDBOX2/main-job-shots" # T:\main-job-shots
@@ -41,7 +43,7 @@ list_tree | tee "$out/before.txt"
 echo
 echo "== Secure Delete of S:\\main-job\\sample and S:\\main-job\\loose.txt =="
 status=0
-"$root/scripts/wine-run.sh" "$BUILD_DIR/bin/shellhost.exe" --answer ok --answer-delay 400 \
+"$root/scripts/wine-run.sh" "$tree/bin/shellhost.exe" --answer ok --answer-delay 400 \
   --register --capture 'T:\main-job-shots' 'S:\main-job\sample' 'S:\main-job\loose.txt' | tr -d '\r' || status=$?
 echo
 echo "== after =="
@@ -66,5 +68,5 @@ if [ ! -f "$job/keep/neighbour.txt" ]; then
   echo "main job: a file outside the selection is gone" >&2
   status=1
 fi
-[ "$status" -eq 0 ] && echo "main job: done"
+[ "$status" -eq 0 ] && echo "main job: done ($arch)"
 exit "$status"

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a fresh Debian 12 (amd64, root).
+# Installs everything the build and the tests need on a fresh Debian 12 (amd64, root): both
+# mingw-w64 toolchains, and Wine for both architectures. The 32-bit loader is installed even where
+# the kernel cannot run it; the test command asks it and skips the x86 suite there.
 # Safe to run again: every step checks first or is idempotent.
 set -euo pipefail
 
 PACKAGES=(
   cmake make
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  mingw-w64-i686-dev mingw-w64-tools
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  mingw-w64-tools
   googletest
-  wine wine32:i386 libwine-dev
+  wine wine64 wine32:i386 libwine-dev
   xvfb xauth x11-utils imagemagick
   coreutils python3
 )
@@ -17,14 +20,17 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
 have_all() {
-  command -v i686-w64-mingw32-g++-posix >/dev/null &&
-  command -v i686-w64-mingw32-windres >/dev/null &&
-  command -v i686-w64-mingw32-widl >/dev/null &&
-  command -v wine >/dev/null && command -v Xvfb >/dev/null &&
+  local target
+  for target in i686-w64-mingw32 x86_64-w64-mingw32; do
+    command -v $target-g++-posix >/dev/null && command -v $target-windres >/dev/null &&
+      command -v $target-widl >/dev/null || return 1
+  done
+  [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] && command -v Xvfb >/dev/null &&
   command -v import >/dev/null && command -v cmake >/dev/null && command -v python3 >/dev/null &&
   [ -d /usr/src/googletest/googletest ] &&
   [ -f /usr/include/wine/wine/windows/oaidl.idl ] &&
-  [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ]
+  [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ] &&
+  [ -f /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/stdole2.tlb ]
 }
 
 if have_all; then

@@ -1,16 +1,43 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds, and runs every test under Wine on a private Xvfb display.
-# Extra arguments go to ctest (for instance -R engine).
+# Sets up the machine, builds both architectures, and runs every test under Wine on a private Xvfb
+# display: the x64 suite everywhere, the x86 suite where this machine runs 32-bit programs (where
+# it cannot, ctest reports each x86 test as not run). Extra arguments go to ctest (e.g. -R engine);
+# ORVEX_ARCHS=x64 limits the run to one architecture.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd -P)
-export BUILD_DIR=${BUILD_DIR:-$root/build}
-bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
-. "$root/scripts/wine-env.sh" "$BUILD_DIR"
-. "$root/scripts/xvfb.sh"
-orvex_start_xvfb
-orvex_prefix_ready || { echo "test: the Wine prefix reaches outside the build tree; not running" >&2; exit 2; }
+. "$(dirname "$0")/common.sh"
+bash "$orvex_root/scripts/setup.sh"
+archs=${ORVEX_ARCHS:-$ORVEX_ALL_ARCHS}
+bash "$orvex_root/scripts/build.sh" $archs
+count() { # WHAT LOG: how many tests of a ctest log ended so
+  local pattern
+  case "$1" in
+    Passed) pattern=' Passed ' ;;
+    Skipped) pattern='\*\*\*Skipped' ;;
+    Failed) pattern='\*\*\*\(Failed\|Timeout\|Exception\|Not Run\)' ;;
+  esac
+  grep -c "^ *[0-9]*/[0-9]* Test .*$pattern" "$2" || true
+}
 status=0
-ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 600 "$@" || status=$?
-orvex_prefix_check || status=2
+summary=()
+for arch in $archs; do
+  tree=$(orvex_tree "$arch")
+  log="$tree/ctest.log"
+  if orvex_runs "$arch"; then
+    orvex_enter "$arch" || { echo "test: the $arch prefix reaches outside its build tree; not running" >&2; exit 2; }
+  else
+    orvex_why_not "$arch"
+    . "$orvex_root/scripts/wine-env.sh" "$tree"
+  fi
+  echo "== $arch tests =="
+  set +e
+  ctest --test-dir "$tree" --output-on-failure --timeout 600 "$@" 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  set -e
+  if orvex_runs "$arch"; then
+    orvex_prefix_check || status=2
+  fi
+  summary+=("$arch: $(count Passed "$log") passed, $(count Skipped "$log") not run (skipped), $(count Failed "$log") failed")
+done
+echo
+printf 'test: %s\n' "${summary[@]}"
 exit $status

@@ -1,11 +1,27 @@
 # Sourced by the project's scripts: the build tree's own Wine prefix and its safety check.
-# Usage: . scripts/wine-env.sh BUILD_DIR
+# Usage: . scripts/wine-env.sh TREE   (one architecture's build tree, e.g. build/x64)
 # The prefix sees only drives inside the build tree: c: (the prefix itself), b: (the built
 # programs) and s:, t: (sandbox folders). The host filesystem (z:) is never mapped.
+# Each architecture has its own prefix, loader and server: an x64 tree a 64-bit prefix run by
+# wine64, an x86 tree a 32-bit prefix run by the 32-bit loader.
 
 orvex_build_dir=$(cd "$1" && pwd -P)
+ORVEX_ARCH=$(sed -n 's/^ORVEX_ARCH:[A-Z]*=//p' "$orvex_build_dir/CMakeCache.txt" 2>/dev/null)
+export ORVEX_ARCH=${ORVEX_ARCH:-x86}
 export WINEPREFIX="$orvex_build_dir/wineprefix"
-export WINEARCH=win32
+export WINESERVER=/usr/lib/wine/wineserver64
+if [ "$ORVEX_ARCH" = x64 ]; then
+  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+else
+  export WINEARCH=win32 WINELOADER=/usr/lib/wine/wine
+fi
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver32
+
+orvex_wine() { "$WINELOADER" "$@"; }
+orvex_wineserver() { "$WINESERVER" "$@"; }
+
+# True when this machine runs the tree's programs: some kernels refuse 32-bit ones.
+orvex_arch_runs() { "$WINELOADER" --version >/dev/null 2>&1; }
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Wine links the prefix's user folders to $HOME's; a home inside the build tree keeps them there.
@@ -64,16 +80,16 @@ orvex_prefix_check() {
 orvex_prefix_ready() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$HOME"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w || true
+    orvex_wine wineboot -i >/dev/null 2>&1 || true
+    orvex_wineserver -w || true
   fi
   orvex_prefix_lockdown
   orvex_prefix_check || return 1
   # Xvfb has no window manager, and Wine waits 2 s for one every time a managed top-level
   # window is hidden: every dialog would pay it. Unmanaged windows look the same here.
   if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
-    wineserver -w || true
+    orvex_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    orvex_wineserver -w || true
   fi
   orvex_prefix_check
 }

@@ -1,4 +1,4 @@
-# Sourced: starts a private Xvfb display and stops it (and the prefix's wineserver) on exit.
+# Sourced: starts a private Xvfb display and stops it (and the wineserver of every prefix entered) on exit.
 orvex_start_xvfb() {
   local fifo
   fifo=$(mktemp -u)
@@ -12,7 +12,10 @@ orvex_start_xvfb() {
 }
 
 orvex_stop_all() {
-  wineserver -k >/dev/null 2>&1 || true
+  local prefix
+  for prefix in ${ORVEX_ENTERED_PREFIXES:-}; do
+    WINEPREFIX=$prefix "$WINESERVER" -k >/dev/null 2>&1 || true
+  done
   if [ -n "${ORVEX_XVFB_PID:-}" ]; then
     kill "$ORVEX_XVFB_PID" >/dev/null 2>&1 || true
     wait "$ORVEX_XVFB_PID" 2>/dev/null || true

@@ -1,13 +1,11 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Host-side set-up for the link cases: Wine shows host symbolic links as the platform's links
-# (folder links as reparse points). Everything is made inside the given sandbox folder, and
-# every link is relative and points inside it.
+# (folder links as reparse points). Everything is made inside the build tree's sandbox folder,
+# and every link is relative and points inside it. Usage: make-engine-links.sh TREE
 set -eu
-sandbox=$1
-case "$sandbox" in
-  */sandbox) ;;
-  *) echo "make-engine-links: $sandbox is not a sandbox folder" >&2; exit 2 ;;
-esac
+. "$(dirname "$0")/../../scripts/wine-env.sh" "$1"
+orvex_arch_runs || exit 77 # nothing of this tree runs here, so it needs no links
+sandbox=$ORVEX_SANDBOX
 root="$sandbox/engine_links"
 rm -rf "$root"
 mkdir -p "$root/target/sub" "$root/target/emptydir" "$root/victim/inner"

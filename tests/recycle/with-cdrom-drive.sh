@@ -6,11 +6,12 @@ set -euo pipefail
 root=$1
 build=$2
 . "$root/scripts/wine-env.sh" "$build"
+orvex_arch_runs || exit 77
 probe="$build/bin/recycle_bin_probe.exe"
 
 restart_prefix() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  orvex_wineserver -k >/dev/null 2>&1 || true
+  orvex_wineserver -w >/dev/null 2>&1 || true
 }
 restore() {
   bash "$root/scripts/wine-run.sh" "$probe" cdrom off || echo "with-cdrom-drive: T: could not be made fixed again" >&2
