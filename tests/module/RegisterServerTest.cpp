@@ -43,8 +43,9 @@ TEST_F(RegisterServerTest, WritesEveryKeyAndValueOfTheThreeClasses)
         RegistryTree(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0");
     for (auto it = typeLib.begin(); it != typeLib.end();) // FLAGS is the system's own
         it = it->compare(0, 6, "FLAGS\\") == 0 ? typeLib.erase(it) : std::next(it);
-    EXPECT_EQ((std::set<std::string>{"=OrvexShellExtensions 1.0 Type Library", "0\\", "0\\win32\\",
-                                     "0\\win32\\=b:\\OrvexSE.dll", "HELPDIR\\", "HELPDIR\\=b:\\"}),
+    const std::string platform = sizeof(void *) == 8 ? "win64" : "win32"; // the module's own architecture
+    EXPECT_EQ((std::set<std::string>{"=OrvexShellExtensions 1.0 Type Library", "0\\", "0\\" + platform + "\\",
+                                     "0\\" + platform + "\\=b:\\OrvexSE.dll", "HELPDIR\\", "HELPDIR\\=b:\\"}),
               typeLib);
 }
 
@@ -178,7 +179,7 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
     CComPtr<ITypeLib> library;
     ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_OrvexShellExtensions, 1, 0, 0, library.Receive()));
     const TLIBATTR libAttributes = Attributes(library.Get());
-    EXPECT_EQ(SYS_WIN32, libAttributes.syskind);
+    EXPECT_EQ(sizeof(void *) == 8 ? SYS_WIN64 : SYS_WIN32, libAttributes.syskind);
     EXPECT_EQ(0u, libAttributes.lcid);
     EXPECT_EQ(1, libAttributes.wMajorVerNum);
     EXPECT_EQ(0, libAttributes.wMinorVerNum);
@@ -190,6 +191,8 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
     const std::string dual = " kind 4 0.0; vtable kind 3 dual oleautomation from " + GuidText(IID_IDispatch) + " of " +
                              GuidText(IID_StdOle);
     const std::string takesUnknown = " returns 25 (in 13 pUnk)"; // VT_HRESULT, VT_UNKNOWN
+    // Vtable offsets of the first two methods after IDispatch's seven pointer-sized slots.
+    const std::string first = std::to_string(7 * sizeof(void *)), second = std::to_string(8 * sizeof(void *));
     const struct { const GUID *guid; std::string line; } types[] = {
         {&CLSID_CCOrvexDeleteFile, "CCOrvexDeleteFile: COrvexDeleteFile Class kind 5 1.0 creatable aggregatable, default " +
                                        GuidText(IID_ICOrvexDeleteFile)},
@@ -198,11 +201,11 @@ TEST_F(RegisterServerTest, TypeLibraryAsDescribed)
         {&CLSID_COrvexRecycleCleaner, "COrvexRecycleCleaner: OrvexRecycleCleaner Class kind 5 1.0 creatable aggregatable, "
                                       "default " + GuidText(IID_IOrvexRecycleCleaner)},
         {&IID_ICOrvexDeleteFile, "ICOrvexDeleteFile: ICOrvexDeleteFile Interface" + dual + ", ClearRecycle id 60020000 "
-                                 "dispid 60020000 at 28" + takesUnknown + ", ClearRaw id 60020001 dispid 60020001 at 32" +
+                                 "dispid 60020000 at " + first + takesUnknown + ", ClearRaw id 60020001 dispid 60020001 at " + second +
                                  takesUnknown},
         {&IID_IShellinkHandler, "IShellinkHandler: IShellinkHandler Interface" + dual},
         {&IID_IOrvexRecycleCleaner, "IOrvexRecycleCleaner: IOrvexRecycleCleaner Interface" + dual +
-                                        ", Init id 60020000 dispid 60020000 at 28 returns 25 ()"},
+                                        ", Init id 60020000 dispid 60020000 at " + first + " returns 25 ()"},
     };
     for (const auto &type : types) {
         CComPtr<ITypeInfo> info;
