@@ -26,7 +26,10 @@ const struct Tie
 };
 
 std::string HandlerKey(const Tie &tie) { return std::string(tie.handlers) + "\\OrvexSE"; }
-std::string Handler(const Tie &tie) { return ReadString(HKEY_CLASSES_ROOT, HandlerKey(tie)); }
+std::string Handler(const Tie &tie, REGSAM view = 0)
+{
+    return ReadString(HKEY_CLASSES_ROOT, HandlerKey(tie), "", nullptr, view);
+}
 
 DWORD Script(const std::string &arguments)
 {
@@ -36,6 +39,32 @@ DWORD Script(const std::string &arguments)
     return result.exitCode;
 }
 
+// The kit as a user unpacks it: the scripts, x64\OrvexSE.dll and x86\OrvexSE.dll (the x86 module
+// only where this machine runs 32-bit programs).
+const char kKit[] = "S:\\kit";
+const char *const kOwnArchitecture = sizeof(void *) == 8 ? "x64" : "x86";
+
+// One registry view the install writes into, and the module registered there.
+struct View
+{
+    REGSAM sam;
+    const char *architecture;
+};
+
+// The program's own view always; on 64-bit Windows the 32-bit one too when the kit has that module.
+std::vector<View> KitViews()
+{
+    std::vector<View> views{{0, kOwnArchitecture}};
+    if (sizeof(void *) == 8 && PathFileExistsA((std::string(kKit) + "\\x86\\OrvexSE.dll").c_str()))
+        views.push_back({KEY_WOW64_32KEY, "x86"});
+    return views;
+}
+
+std::string InprocServer(const CLSID &clsid, REGSAM view)
+{
+    return ReadString(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(clsid) + "\\InprocServer32", "", nullptr, view);
+}
+
 // Each test leaves the shell entries and the module unregistered, as it found them, and
 // removes the empty container keys the install had to create.
 class InstallScriptTest : public ::testing::Test
@@ -43,64 +72,85 @@ class InstallScriptTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        for (const Tie &tie : kTies)
-            NoteMissing(HKEY_CLASSES_ROOT, tie.handlers);
-        NoteMissing(HKEY_LOCAL_MACHINE, kApproved);
+        for (const View &view : KitViews()) {
+            for (const Tie &tie : kTies)
+                NoteMissing(HKEY_CLASSES_ROOT, tie.handlers, view.sam);
+            NoteMissing(HKEY_LOCAL_MACHINE, kApproved, view.sam);
+        }
     }
     void TearDown() override
     {
-        Script("b:\\install.js /u");
+        Script(std::string(kKit) + "\\install.js /u");
         UnregisterModule();
         // Deepest first; a key that gained subkeys meanwhile is not deleted.
         for (auto made = madeByTest.rbegin(); made != madeByTest.rend(); ++made)
-            RegDeleteKeyA(made->first, made->second.c_str());
+            RegDeleteKeyExA(made->root, made->path.c_str(), made->view, 0);
     }
     // Every missing key on the way to path, outermost first.
-    void NoteMissing(HKEY root, const std::string &path)
+    void NoteMissing(HKEY root, const std::string &path, REGSAM view)
     {
         for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-            if (!KeyExists(root, path.substr(0, end)))
-                madeByTest.emplace_back(root, path.substr(0, end));
+            if (!KeyExists(root, path.substr(0, end), view))
+                madeByTest.push_back({root, path.substr(0, end), view});
             if (end == std::string::npos)
                 break;
         }
     }
 
-    std::vector<std::pair<HKEY, std::string>> madeByTest;
+    struct MadeKey
+    {
+        HKEY root;
+        std::string path;
+        REGSAM view;
+    };
+    std::vector<MadeKey> madeByTest;
 };
 
 TEST_F(InstallScriptTest, InstallTiesTheHandlersInAndUninstallTakesOnlyThemOut)
 {
+    const std::vector<View> views = KitViews();
     // Entries of some other program, which neither step may touch.
     const std::string neighbour = std::string(kTies[0].handlers) + "\\Neighbour";
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, neighbour.c_str(), REG_SZ, kNeighbourClsid, 0));
     ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_LOCAL_MACHINE, kApproved, kNeighbourClsid, REG_SZ, "Neighbour", 10));
 
-    ASSERT_EQ(0u, Script("b:\\install.js"));
-    ASSERT_EQ(0u, Script("b:\\install.js")) << "installing again changes nothing";
-    EXPECT_EQ(0, lstrcmpiA("b:\\OrvexSE.dll", ReadString(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(CLSID_CCOrvexDeleteFile) +
-                                                                               "\\InprocServer32").c_str()))
-        << "the module beside the script is registered";
-    for (const Tie &tie : kTies)
-        EXPECT_EQ(GuidText(*tie.clsid), Handler(tie)) << tie.handlers;
-    // Whole drives and virtual folders are never offered.
-    for (const char *type : {"Drive", "Folder"})
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string(type) + "\\shellex\\ContextMenuHandlers\\OrvexSE"));
-    for (const RegisteredClass &entry : kRegisteredClasses)
-        EXPECT_EQ(entry.friendlyName, ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*entry.clsid)));
+    const std::string install = std::string(kKit) + "\\install.js";
+    ASSERT_EQ(0u, Script(install));
+    ASSERT_EQ(0u, Script(install)) << "installing again changes nothing";
+    for (const View &view : views) {
+        SCOPED_TRACE(view.architecture);
+        EXPECT_EQ(0, lstrcmpiA((std::string(kKit) + "\\" + view.architecture + "\\OrvexSE.dll").c_str(),
+                               InprocServer(CLSID_CCOrvexDeleteFile, view.sam).c_str()))
+            << "each view has the module of its own architecture";
+        for (const Tie &tie : kTies)
+            EXPECT_EQ(GuidText(*tie.clsid), Handler(tie, view.sam)) << tie.handlers;
+        // Whole drives and virtual folders are never offered.
+        for (const char *type : {"Drive", "Folder"})
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::string(type) + "\\shellex\\ContextMenuHandlers\\OrvexSE",
+                                   view.sam));
+        for (const RegisteredClass &entry : kRegisteredClasses)
+            EXPECT_EQ(entry.friendlyName,
+                      ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*entry.clsid), nullptr, view.sam));
+    }
 
     // A handler key that meanwhile names another class is no longer ours to remove.
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, HandlerKey(kTies[1]).c_str(), REG_SZ, kNeighbourClsid, 0));
-    ASSERT_EQ(0u, Script("b:\\install.js /u"));
+    ASSERT_EQ(0u, Script(install + " /u"));
     EXPECT_EQ(kNeighbourClsid, Handler(kTies[1]));
-    for (const Tie *tie : {&kTies[0], &kTies[2], &kTies[3]})
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, HandlerKey(*tie))) << tie->handlers;
-    for (const RegisteredClass &entry : kRegisteredClasses) {
-        bool found = true;
-        ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*entry.clsid), &found);
-        EXPECT_FALSE(found) << entry.friendlyName << " still approved";
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.versionIndependentProgId)) << "module unregistered";
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(*entry.clsid)));
+    for (const View &view : views) {
+        SCOPED_TRACE(view.architecture);
+        for (const Tie &tie : kTies) {
+            if (&tie == &kTies[1] && view.sam == 0)
+                continue; // the key that names the neighbour
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, HandlerKey(tie), view.sam)) << tie.handlers;
+        }
+        for (const RegisteredClass &entry : kRegisteredClasses) {
+            bool found = true;
+            ReadString(HKEY_LOCAL_MACHINE, kApproved, GuidText(*entry.clsid), &found, view.sam);
+            EXPECT_FALSE(found) << entry.friendlyName << " still approved";
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, entry.versionIndependentProgId, view.sam)) << "module unregistered";
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(*entry.clsid), view.sam));
+        }
     }
     EXPECT_EQ(kNeighbourClsid, ReadString(HKEY_CLASSES_ROOT, neighbour));
     EXPECT_EQ("Neighbour", ReadString(HKEY_LOCAL_MACHINE, kApproved, kNeighbourClsid));
@@ -112,17 +162,24 @@ TEST_F(InstallScriptTest, InstallTiesTheHandlersInAndUninstallTakesOnlyThemOut)
 
 TEST_F(InstallScriptTest, RefusesWrongUseAndWritesNothing)
 {
-    for (const char *wrong : {"S:\\no-such-folder\\OrvexSE.dll", "/x", "b:\\OrvexSE.dll b:\\OrvexSE.dll"})
-        EXPECT_EQ(1u, Script(std::string("b:\\install.js ") + wrong)) << wrong;
+    const std::string install = std::string(kKit) + "\\install.js ";
+    for (const std::string wrong : {"S:\\no-such-folder", "/x", "S:\\kit S:\\kit", "S:\\kit\\x64", "S:\\kit\\x86"})
+        EXPECT_EQ(1u, Script(install + wrong)) << wrong;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "OrvexShellExtensions.COrvexDeleteFile"));
     for (const Tie &tie : kTies)
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, HandlerKey(tie))) << tie.handlers;
 
-    // A path given explicitly is the one registered.
-    ASSERT_EQ(0u, Script("b:\\install.js b:\\OrvexSE.dll"));
+    // A folder given explicitly is the one whose module is registered.
+    const std::string other = sandbox::FreshFolder("kit-elsewhere"), own = other + "\\" + kOwnArchitecture;
+    ASSERT_TRUE(CreateDirectoryA(own.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA((std::string(kKit) + "\\" + kOwnArchitecture + "\\OrvexSE.dll").c_str(),
+                          (own + "\\OrvexSE.dll").c_str(), FALSE));
+    ASSERT_EQ(0u, Script(install + other));
+    EXPECT_EQ(0, lstrcmpiA((own + "\\OrvexSE.dll").c_str(), InprocServer(CLSID_CShelLinkHandler, 0).c_str()));
     EXPECT_EQ(GuidText(CLSID_CShelLinkHandler), Handler(kTies[2]));
-    ASSERT_EQ(0u, Script("b:\\install.js /u b:\\OrvexSE.dll"));
+    ASSERT_EQ(0u, Script(install + "/u " + other));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, HandlerKey(kTies[2])));
+    sandbox::RemoveTree(other);
 }
 
 // An automation client reaches the Recycle Bin cleaner through its ProgIDs and IDispatch.
@@ -194,12 +251,12 @@ protected:
 TEST_F(SetPassesTest, WritesADwordFromOneToThirtyTwo)
 {
     for (const char *count : {"7", "1", "32"}) {
-        ASSERT_EQ(0u, Script(std::string("b:\\set-passes.js ") + count));
+        ASSERT_EQ(0u, Script(std::string("S:\\kit\\set-passes.js ") + count));
         EXPECT_EQ(strtoul(count, nullptr, 10), Slider()) << count;
     }
-    EXPECT_EQ(0u, Script("b:\\set-passes.js")) << "showing the setting";
+    EXPECT_EQ(0u, Script("S:\\kit\\set-passes.js")) << "showing the setting";
     for (const char *wrong : {"0", "33", "100", "-3", "abc", "5x", "7 8", "1e1"}) {
-        EXPECT_EQ(1u, Script(std::string("b:\\set-passes.js ") + wrong)) << wrong;
+        EXPECT_EQ(1u, Script(std::string("S:\\kit\\set-passes.js ") + wrong)) << wrong;
         EXPECT_EQ(32u, Slider()) << "unchanged after " << wrong;
     }
 }

@@ -38,21 +38,25 @@ RunResult Run(const std::string &commandLine, DWORD timeoutMs)
     return result;
 }
 
-bool KeyExists(HKEY root, const std::string &path)
+bool KeyExists(HKEY root, const std::string &path, REGSAM view)
 {
     HKEY opened = nullptr;
-    const bool exists = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS;
+    const bool exists = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS;
     CRegKey key(opened);
     return exists;
 }
 
-std::string ReadString(HKEY root, const std::string &path, const std::string &name, bool *found)
+std::string ReadString(HKEY root, const std::string &path, const std::string &name, bool *found, REGSAM view)
 {
     char buffer[1024] = {};
     DWORD size = sizeof(buffer) - 1;
     DWORD type = 0;
-    const bool ok = SHGetValueA(root, path.c_str(), name.empty() ? nullptr : name.c_str(), &type, buffer, &size) ==
-                        ERROR_SUCCESS &&
+    HKEY opened = nullptr;
+    const bool open = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS;
+    CRegKey key(opened);
+    const bool ok = open &&
+                    RegQueryValueExA(key.Get(), name.empty() ? nullptr : name.c_str(), nullptr, &type,
+                                     reinterpret_cast<BYTE *>(buffer), &size) == ERROR_SUCCESS &&
                     type == REG_SZ;
     if (found)
         *found = ok;

@@ -16,9 +16,11 @@ struct RunResult
 };
 RunResult Run(const std::string &commandLine, DWORD timeoutMs = 60000);
 
-bool KeyExists(HKEY root, const std::string &path);
+// view: 0 for the program's own registry view, KEY_WOW64_32KEY or KEY_WOW64_64KEY for another.
+bool KeyExists(HKEY root, const std::string &path, REGSAM view = 0);
 // A REG_SZ value ("" names the default value); *found false when it is missing or not REG_SZ.
-std::string ReadString(HKEY root, const std::string &path, const std::string &name = "", bool *found = nullptr);
+std::string ReadString(HKEY root, const std::string &path, const std::string &name = "", bool *found = nullptr,
+                       REGSAM view = 0);
 
 // Every key and value below a key, one entry each: "sub\key\" for a key, "sub\key\name=text"
 // for a REG_SZ value ("" names the default value), "sub\key\name:type" for any other value.
