@@ -49,18 +49,23 @@ TEST(GuiObjects, TwoHundredDialogsLeaveTheCountsWhereTheyWere)
     const DWORD userBefore = UserObjectCount();
     ASSERT_GT(gdiBefore, 0u);
     ASSERT_GT(userBefore, 0u);
-    for (int round = warmUpRounds; round < warmUpRounds + 67; ++round) // 201 dialogs
+    const int rounds = 67; // 201 dialogs
+    for (int round = warmUpRounds; round < warmUpRounds + rounds; ++round)
         ShowOneOfEach(round);
-    EXPECT_EQ(gdiBefore, GdiObjectCount());
+    // Wine's device-context cache may still add a few regions in any round, on a busy machine
+    // later than in the warm-up; one object kept per showing would add at least 67.
+    const DWORD cacheSlack = 8;
+    const DWORD gdiAfter = GdiObjectCount();
+    EXPECT_LE(gdiAfter, gdiBefore + cacheSlack) << "GDI objects before " << gdiBefore;
     EXPECT_EQ(userBefore, UserObjectCount());
     // The counting itself notices an object not given back. (Under Wine a thread's top-level
     // window brings an input-method window along: USER may rise by more than one.)
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(gdiBefore + 1, GdiObjectCount());
+    EXPECT_EQ(gdiAfter + 1, GdiObjectCount());
     EXPECT_LT(userBefore, UserObjectCount());
     DestroyWindow(window);
     DeleteObject(brush);
-    EXPECT_EQ(gdiBefore, GdiObjectCount());
+    EXPECT_EQ(gdiAfter, GdiObjectCount());
     EXPECT_EQ(userBefore, UserObjectCount());
 }
