@@ -31,8 +31,10 @@ bool CSkinLabel::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         Redraw();
         return true;
     case WM_ENABLE:
+        // Handled here: the static control would paint its own grey box over the skin.
         Redraw();
-        return false;
+        result = 0;
+        return true;
     case WM_NCHITTEST:
         result = HTTRANSPARENT; // clicks go to the dialog beneath
         return true;
