@@ -37,4 +37,6 @@ public:
 private:
     static ATOM RegisterClassOnce(WNDPROC *buttonProc);
     void Draw(const DRAWITEMSTRUCT &item) const;
+    // A click of control id as the dialog sees it.
+    void NotifyDialog(int id, HWND control) const;
 };

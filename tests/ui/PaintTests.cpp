@@ -145,27 +145,6 @@ TEST_F(ProgressPaint, EnablingAndDisablingRepaintTheLabelItself)
     }
 }
 
-// The Cancel button, then the close button, on one dialog object created afresh for each run.
-TEST(ProgressCancel, CancelAndCloseButtonRaiseTheFlagAndEndTheDialog)
-{
-    CProgressDlg dialog;
-    for (bool closeButton : {false, true}) {
-        SCOPED_TRACE(closeButton ? "close button" : "Cancel");
-        bool cancelled = false;
-        ASSERT_NE(nullptr, dialog.Create(nullptr));
-        dialog.SetCancelFlag(&cancelled);
-        ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
-        PumpFor(100);
-        ClickAt(CentreOf(closeButton ? FindWindowExA(dialog.m_hWnd, nullptr, "VSButton", nullptr)
-                                     : GetDlgItem(dialog.m_hWnd, IDCANCEL)));
-        EXPECT_TRUE(PumpUntil([&] { return cancelled; }, 3000));
-        EXPECT_FALSE(IsWindowVisible(dialog.m_hWnd)) << "EndDialog hides a modeless dialog";
-        DestroyWindow(dialog.m_hWnd);
-        EXPECT_EQ(nullptr, dialog.m_hWnd);
-        EXPECT_EQ(nullptr, dialog.m_pBar->m_hWnd);
-    }
-}
-
 namespace {
 
 // Face colours at a point away from the caption (see resources/art/make_art.py): silver when
@@ -218,6 +197,15 @@ TEST(HoverButtonInput, HoverPressedAndLeaveWithRealMouse)
     EXPECT_TRUE(PumpUntil([&] { return !button.m_bHover; }, 3000)) << "no leave";
     PumpFor(50);
     EXPECT_STREQ("normal", FaceAt(window));
+
+    // The dialog manager marks the default push button by switching its style: the face, with
+    // its dark caption, stays.
+    for (WPARAM style : {BS_DEFPUSHBUTTON, BS_PUSHBUTTON}) {
+        SendMessageA(window, BM_SETSTYLE, style, TRUE);
+        PumpFor(50);
+        EXPECT_STREQ("normal", FaceAt(window)) << "style " << style;
+        EXPECT_GT(CountPixels(window, IsDark), 10) << "style " << style;
+    }
 
     DestroyWindow(dialog.m_hWnd);
     EXPECT_EQ(nullptr, button.m_hWnd);
