@@ -12,6 +12,15 @@ CHoverButton::CHoverButton() : m_cursor(LoadCursorA(nullptr, IDC_ARROW))
 {
 }
 
+void CHoverButton::OnAttach()
+{
+    // An earlier window may have gone while hovered: its face would stick, and tracking armed
+    // for it would never be armed again.
+    m_bHover = false;
+    m_bTracking = false;
+    m_savedCursor = nullptr;
+}
+
 bool CHoverButton::SubclassOwnerDraw(HWND button)
 {
     if (!SubclassWindow(button))

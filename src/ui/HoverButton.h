@@ -34,6 +34,10 @@ public:
     HIMAGELIST m_faces = nullptr; // not owned
     int m_faceBase = 0;
 
+protected:
+    // The mouse state belonged to the earlier window.
+    void OnAttach() override;
+
 private:
     static ATOM RegisterClassOnce(WNDPROC *buttonProc);
     void Draw(const DRAWITEMSTRUCT &item) const;

@@ -16,6 +16,13 @@ void CSkinLabel::Redraw()
         RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawNow);
 }
 
+void CSkinLabel::OnAttach()
+{
+    // The progress dialog's label is attached again for every run; the last run's line must go.
+    m_label = String();
+    m_bClearOnce = false;
+}
+
 bool CSkinLabel::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result)
 {
     switch (message) {

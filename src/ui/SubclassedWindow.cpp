@@ -28,6 +28,7 @@ bool CSubclassedWindow::SubclassWindow(HWND window)
 
 void CSubclassedWindow::Attach(HWND window)
 {
+    OnAttach();
     m_hWnd = window;
     SetPropA(window, kObjectProperty, this);
 }

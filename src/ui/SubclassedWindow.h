@@ -33,6 +33,8 @@ public:
 protected:
     // What a created window hands on to: the procedure of the class it was built from.
     void SetPreviousProc(WNDPROC proc) { m_prevProc = proc; }
+    // A window is attached: what the object kept of an earlier window must not carry over.
+    virtual void OnAttach() {}
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,8 @@
 #include "UiTestSupport.h"
 #include "ui/ProgressDlg.h"
 
+#include <cstring>
+
 using namespace uitest;
 
 namespace {
@@ -209,4 +211,38 @@ TEST(HoverButtonInput, HoverPressedAndLeaveWithRealMouse)
 
     DestroyWindow(dialog.m_hWnd);
     EXPECT_EQ(nullptr, button.m_hWnd);
+}
+
+// One dialog object serves every run of a handler. A run that ended with the mouse on Cancel
+// and a status line leaves neither to the next run: it starts with the empty initial text and
+// the normal face, and its Cancel hovers and leaves again.
+TEST(HoverButtonInput, ASecondRunStartsWithTheInitialTextAndAButtonThatHoversAgain)
+{
+    CProgressDlg dialog;
+    const auto showRun = [&] {
+        EXPECT_NE(nullptr, dialog.Create(nullptr));
+        ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
+        SetForegroundWindow(dialog.m_hWnd);
+        PumpFor(100);
+        return GetDlgItem(dialog.m_hWnd, IDCANCEL);
+    };
+    const auto faceBecomes = [](HWND button, const char *face) {
+        return PumpUntil([&] { return std::strcmp(FaceAt(button), face) == 0; }, 3000);
+    };
+    MoveMouseTo(POINT{5, 5});
+    HWND cancel = showRun();
+    dialog.SetStatusText("Corrupting file: first-run.bin");
+    MoveMouseTo(CentreOf(cancel));
+    ASSERT_TRUE(faceBecomes(cancel, "hovered"));
+    DestroyWindow(dialog.m_hWnd); // the run ends under the mouse
+    MoveMouseTo(POINT{5, 5});
+
+    cancel = showRun();
+    EXPECT_EQ(-1, InkOf(dialog.m_status.m_hWnd).left) << "the first run's status text";
+    EXPECT_STREQ("normal", FaceAt(cancel));
+    MoveMouseTo(CentreOf(cancel));
+    EXPECT_TRUE(faceBecomes(cancel, "hovered")) << FaceAt(cancel);
+    MoveMouseTo(POINT{5, 5});
+    EXPECT_TRUE(faceBecomes(cancel, "normal")) << FaceAt(cancel);
+    DestroyWindow(dialog.m_hWnd);
 }
