@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "delete/LinkGuard.h"
+#include "delete/MessagePump.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ const UINT kRedrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 const char kEllipsis[] = ".......";
 const size_t kEllipsisLength = sizeof(kEllipsis) - 1;
 const size_t kTailTrim = 3;
-
-// No worker thread: the dialog lives on this thread and only sees its messages (the Cancel
-// click among them) when the engine hands them over, one at a time.
-void DispatchOnePendingMessage()
-{
-    MSG msg;
-    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-}
 
 void FillWithRand(BYTE *buffer, DWORD size)
 {
