@@ -2,20 +2,38 @@
 
 namespace {
 
-// The holds of the process, a list threaded through the holds themselves, newest first. The lock
-// is never deleted: a hold may still go away during the process's static destruction.
-struct Holds
+// Each thread's innermost hold, in a thread-local slot of the module's own. Without a slot
+// (none left in the process) there are no holds and a quit goes back at once.
+class CHoldSlot
 {
-    Holds() { InitializeCriticalSection(&lock); }
+public:
+    CHoldSlot() : m_index(TlsAlloc()) {}
+    ~CHoldSlot()
+    {
+        if (m_index != TLS_OUT_OF_INDEXES)
+            TlsFree(m_index);
+    }
+    CHoldSlot(const CHoldSlot &) = delete;
+    CHoldSlot &operator=(const CHoldSlot &) = delete;
 
-    CRITICAL_SECTION lock;
-    CQuitHold *first = nullptr;
+    CQuitHold *Get() const
+    {
+        return m_index == TLS_OUT_OF_INDEXES ? nullptr : static_cast<CQuitHold *>(TlsGetValue(m_index));
+    }
+    void Set(CQuitHold *hold) const
+    {
+        if (m_index != TLS_OUT_OF_INDEXES)
+            TlsSetValue(m_index, hold);
+    }
+
+private:
+    DWORD m_index;
 };
 
-Holds &AllHolds()
+const CHoldSlot &Slot()
 {
-    static Holds holds;
-    return holds;
+    static const CHoldSlot slot;
+    return slot;
 }
 
 } // namespace
@@ -30,47 +48,22 @@ void DispatchOnePendingMessage()
         return;
     }
     const int exitCode = static_cast<int>(msg.wParam);
-    if (CQuitHold *hold = CQuitHold::OfThisThread())
+    if (CQuitHold *hold = Slot().Get())
         hold->Keep(exitCode);
     else
         PostQuitMessage(exitCode);
 }
 
-CQuitHold::CQuitHold() noexcept : m_thread(GetCurrentThreadId()), m_bQuit(false), m_exitCode(0), m_next(nullptr)
+CQuitHold::CQuitHold() noexcept : m_bQuit(false), m_exitCode(0), m_outer(Slot().Get())
 {
-    Holds &holds = AllHolds();
-    EnterCriticalSection(&holds.lock);
-    m_next = holds.first;
-    holds.first = this;
-    LeaveCriticalSection(&holds.lock);
+    Slot().Set(this);
 }
 
 CQuitHold::~CQuitHold()
 {
-    Holds &holds = AllHolds();
-    EnterCriticalSection(&holds.lock);
-    for (CQuitHold **link = &holds.first; *link; link = &(*link)->m_next) {
-        if (*link == this) {
-            *link = m_next;
-            break;
-        }
-    }
-    LeaveCriticalSection(&holds.lock);
+    Slot().Set(m_outer);
     if (m_bQuit)
         PostQuitMessage(m_exitCode);
-}
-
-CQuitHold *CQuitHold::OfThisThread() noexcept
-{
-    const DWORD thread = GetCurrentThreadId();
-    Holds &holds = AllHolds();
-    CQuitHold *found = nullptr;
-    EnterCriticalSection(&holds.lock);
-    for (CQuitHold *hold = holds.first; hold && !found; hold = hold->m_next)
-        if (hold->m_thread == thread)
-            found = hold;
-    LeaveCriticalSection(&holds.lock);
-    return found;
 }
 
 void CQuitHold::Keep(int exitCode) noexcept

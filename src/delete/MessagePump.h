@@ -19,13 +19,11 @@ public:
     CQuitHold(const CQuitHold &) = delete;
     CQuitHold &operator=(const CQuitHold &) = delete;
 
-    // The innermost hold of the calling thread, or null.
-    static CQuitHold *OfThisThread() noexcept;
+    // The quit met by the pump while this is the thread's innermost hold.
     void Keep(int exitCode) noexcept;
 
 private:
-    DWORD m_thread;
     bool m_bQuit;
     int m_exitCode;
-    CQuitHold *m_next;
+    CQuitHold *m_outer; // the thread's hold before this one, or null
 };
