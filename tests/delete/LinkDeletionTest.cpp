@@ -77,6 +77,10 @@ TEST(LinkDeletion, FileWithASecondHardLinkIsReportedAndLeftWhole)
     MakeFile(original, 3000);
     MakeFile(root + "\\selected\\own.bin", 30);
     ASSERT_TRUE(CreateHardLinkA(alias.c_str(), original.c_str(), nullptr)) << GetLastError();
+    // Set under the name outside; attributes belong to the file, so the selected name has them too.
+    const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    ASSERT_TRUE(SetFileAttributesA(original.c_str(), attributes));
+    ASSERT_EQ(attributes, GetFileAttributesA(alias.c_str()) & attributes);
     EngineHarness harness(1);
     DialogAnswerer answers({IDOK});
     WriteFileSpy spy(harness);
@@ -87,6 +91,8 @@ TEST(LinkDeletion, FileWithASecondHardLinkIsReportedAndLeftWhole)
     EXPECT_EQ(3u, spy.Writes().size()) << "only the file with one name is overwritten";
     EXPECT_EQ(PatternBytes(3000), sandbox::ReadFileBytes(original));
     EXPECT_EQ(PatternBytes(3000), sandbox::ReadFileBytes(alias));
+    EXPECT_EQ(attributes, GetFileAttributesA(original.c_str()) & attributes) << "a refused file is left as it was";
     EXPECT_FALSE(sandbox::Exists(root + "\\selected\\own.bin"));
     EXPECT_TRUE(sandbox::Exists(root + "\\selected"));
 }
+
