@@ -92,6 +92,12 @@ String ResolvedPath(const String &path, FinalPathFn finalPath)
     return handle ? FinalPath(handle.Get(), finalPath) : String();
 }
 
+// Scanned as text of the ANSI code page: a double-byte character's trail byte may be 0x5C.
+bool EndsWithSeparator(const String &path)
+{
+    return !path.IsEmpty() && FileNamePart(path).IsEmpty();
+}
+
 // Some systems show a symbolic link to a file as a plain file (no reparse attribute). Such a
 // link resolves to somewhere other than its own folder's resolved path plus its own name.
 bool LivesInItsFolder(const String &path, const String &resolved, FinalPathFn finalPath)
@@ -105,7 +111,7 @@ bool LivesInItsFolder(const String &path, const String &resolved, FinalPathFn fi
     String expected = ResolvedPath(folder, finalPath);
     if (expected.IsEmpty())
         return false;
-    if (expected[expected.Length() - 1] != '\\')
+    if (!EndsWithSeparator(expected))
         expected += "\\";
     if (lstrcmpiA((expected + name).c_str(), resolved.c_str()) == 0)
         return true;

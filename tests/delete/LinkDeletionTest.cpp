@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "EngineHarness.h"
 #include "support/DialogAnswerer.h"
 
@@ -96,3 +98,29 @@ TEST(LinkDeletion, FileWithASecondHardLinkIsReportedAndLeftWhole)
     EXPECT_TRUE(sandbox::Exists(root + "\\selected"));
 }
 
+// In a double-byte code page a folder name may end in a character whose second byte is 0x5C, the
+// byte of the backslash: cp932 has "\x95\x5C" and "\x83\x5C". The files in such folders are
+// no links. Runs as deletion_tests_cp932, under a Japanese locale.
+TEST(LinkDeletion, FoldersEndingInADoubleByteCharacterWithTrailByte5CAreNoLinks)
+{
+    const char *codePage = std::getenv("ORVEX_CODE_PAGE");
+    if (!codePage)
+        GTEST_SKIP() << "needs a double-byte code page: see deletion_tests_cp932";
+    ASSERT_EQ(static_cast<UINT>(std::atoi(codePage)), GetACP()) << "the locale did not bring its code page";
+    const std::string root = sandbox::FreshFolder("engine_dbcs");
+    const std::string folders[] = {root + "\\\x95\x5C", root + "\\x\x83\x5C"};
+    for (const std::string &folder : folders) {
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
+        MakeFile(folder + "\\inside.txt", 100);
+    }
+    EngineHarness harness(1);
+    DialogAnswerer answers({IDOK});
+    WriteFileSpy spy(harness);
+
+    harness.Delete(folders[0] + "\\inside.txt");
+    harness.Delete(root);
+
+    EXPECT_TRUE(answers.Texts().empty()) << answers.Texts().front();
+    EXPECT_EQ(6u, spy.Writes().size());
+    EXPECT_FALSE(sandbox::Exists(root));
+}
