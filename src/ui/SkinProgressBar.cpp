@@ -32,6 +32,7 @@ bool CSkinProgressBar::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM 
         return true;
     case WM_DESTROY:
         // The next run's window starts from its own bitmaps.
+        m_stripDC.Reset();
         m_strip.Reset();
         m_blockShapes.Reset();
         return false;
@@ -73,8 +74,9 @@ void CSkinProgressBar::DrawBlock(HDC dc, const RECT &block, HBRUSH brush) const
 // stretched as the window cuts it; whole blocks are copies of the first one.
 bool CSkinProgressBar::PrepareStrip(HDC dc, const StripKey &key)
 {
-    if (m_strip && m_blockShapes && key == m_stripKey)
+    if (m_stripDC && m_blockShapes && key == m_stripKey)
         return true;
+    m_stripDC.Reset();
     m_strip.Reset();
     m_blockShapes.Reset();
     const int pitch = m_blockWidth + m_gap;
@@ -90,7 +92,7 @@ bool CSkinProgressBar::PrepareStrip(HDC dc, const StripKey &key)
     CRegion shapes(CreateRectRgn(0, 0, 0, 0));
     if (!strip || !memory || !shapes)
         return false;
-    HGDIOBJ old = SelectObject(memory.Get(), strip.Get());
+    SelectObject(memory.Get(), strip.Get());
     const CBrush brush(CreateSolidBrush(m_blockColor));
     bool ok = true;
     for (LONGLONG i = 0; i <= fitting && ok; ++i) {
@@ -104,10 +106,10 @@ bool CSkinProgressBar::PrepareStrip(HDC dc, const StripKey &key)
         CRegion one(CreateRectRgnIndirect(&block));
         ok = one && CombineRgn(shapes.Get(), shapes.Get(), one.Get(), RGN_OR) != ERROR;
     }
-    SelectObject(memory.Get(), old);
     if (!ok)
         return false;
     m_strip = std::move(strip);
+    m_stripDC = std::move(memory);
     m_blockShapes = std::move(shapes);
     m_stripKey = key;
     m_stripHeight = stripHeight;
@@ -139,13 +141,9 @@ void CSkinProgressBar::Paint()
         const LONGLONG last = static_cast<LONGLONG>(static_cast<ULONGLONG>(fitting) * m_pos / m_upper);
         // Blocks past N lie wholly beyond the right edge.
         const RECT lastBlock = BlockRect(last < fitting ? last : fitting, height);
-        CMemoryDC memory(CreateCompatibleDC(dc));
-        if (last >= 0 && memory && SelectClipRgn(dc, m_blockShapes.Get()) != ERROR) {
-            HGDIOBJ old = SelectObject(memory.Get(), m_strip.Get());
-            BitBlt(dc, 0, 0, lastBlock.right < width ? lastBlock.right : width, m_stripHeight, memory.Get(), 0, 0,
+        if (last >= 0 && SelectClipRgn(dc, m_blockShapes.Get()) != ERROR)
+            BitBlt(dc, 0, 0, lastBlock.right < width ? lastBlock.right : width, m_stripHeight, m_stripDC.Get(), 0, 0,
                    SRCCOPY);
-            SelectObject(memory.Get(), old);
-        }
     }
     RestoreDC(dc, saved);
     EndPaint(m_hWnd, &ps);

@@ -40,6 +40,7 @@ private:
     // Every block that can show, drawn once; a paint copies the first K + 1 of them through
     // m_blockShapes, so that the gaps keep what lies beneath the bar.
     CBitmap m_strip;
+    CMemoryDC m_stripDC; // holds m_strip, so that a paint creates no device context
     CRegion m_blockShapes;
     StripKey m_stripKey = {};
     int m_stripHeight = 0;
