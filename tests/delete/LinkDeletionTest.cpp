@@ -98,6 +98,56 @@ TEST(LinkDeletion, FileWithASecondHardLinkIsReportedAndLeftWhole)
     EXPECT_TRUE(sandbox::Exists(root + "\\selected"));
 }
 
+namespace {
+
+// Turns the selected file into a second name of a file outside, right after the deletion step
+// has looked at it (at its attribute reset), as another program could.
+struct LinkedAfterTheLook
+{
+    using SetAttributesFunction = BOOL(WINAPI *)(LPCSTR, DWORD);
+
+    static BOOL WINAPI Hook(LPCSTR path, DWORD attributes)
+    {
+        const BOOL ok = hook->Original<SetAttributesFunction>()(path, attributes);
+        if (selected == path) {
+            selected.clear();
+            DeleteFileA(path);
+            EXPECT_TRUE(CreateHardLinkA(path, outside.c_str(), nullptr)) << GetLastError();
+        }
+        return ok;
+    }
+
+    static std::string selected, outside;
+    static CImportHook *hook;
+};
+std::string LinkedAfterTheLook::selected, LinkedAfterTheLook::outside;
+CImportHook *LinkedAfterTheLook::hook = nullptr;
+
+} // namespace
+
+TEST(LinkDeletion, AFileThatGainsASecondNameAfterItsCheckIsNotWritten)
+{
+    const std::string root = sandbox::FreshFolder("engine_latelink");
+    const std::string outside = root + "\\outside.bin", selected = root + "\\selected.bin";
+    MakeFile(outside, 3000);
+    MakeFile(selected, 30);
+    EngineHarness harness(1);
+    DialogAnswerer answers({IDOK});
+    WriteFileSpy spy(harness);
+    LinkedAfterTheLook::selected = selected;
+    LinkedAfterTheLook::outside = outside;
+    CImportHook hook("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(&LinkedAfterTheLook::Hook));
+    LinkedAfterTheLook::hook = &hook;
+
+    harness.Delete(selected);
+
+    EXPECT_TRUE(LinkedAfterTheLook::selected.empty()) << "the attributes were not reset";
+    EXPECT_TRUE(spy.Writes().empty());
+    EXPECT_EQ(PatternBytes(3000), sandbox::ReadFileBytes(outside));
+    EXPECT_EQ(std::vector<std::string>{"Unable to corrupt file selected.bin"}, answers.Texts());
+    LinkedAfterTheLook::hook = nullptr;
+}
+
 // In a double-byte code page a folder name may end in a character whose second byte is 0x5C, the
 // byte of the backslash: cp932 has "\x95\x5C" and "\x83\x5C". The files in such folders are
 // no links. Runs as deletion_tests_cp932, under a Japanese locale.
