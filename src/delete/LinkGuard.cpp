@@ -8,6 +8,8 @@ using FinalPathFn = DWORD(WINAPI *)(HANDLE, LPSTR, DWORD, DWORD);
 using FileInfoExFn = BOOL(WINAPI *)(HANDLE, int, LPVOID, DWORD);
 const DWORD kFinalPathBuffer = 1024;
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// How GetFinalPathNameByHandle begins a path with a drive letter.
+const char kResolvedPrefix[] = "\\\\?\\";
 
 // GetFileInformationByHandleEx's classes and records, as Vista and later define them.
 const int kFileStandardInfo = 1;
@@ -102,6 +104,9 @@ bool EndsWithSeparator(const String &path)
 // link resolves to somewhere other than its own folder's resolved path plus its own name.
 bool LivesInItsFolder(const String &path, const String &resolved, FinalPathFn finalPath)
 {
+    // A path that resolves to itself went through no link at all: its folder need not be asked.
+    if (lstrcmpiA((kResolvedPrefix + path).c_str(), resolved.c_str()) == 0)
+        return true;
     const String name = FileNamePart(path);
     if (name.IsEmpty() || name.Length() >= path.Length())
         return false;
