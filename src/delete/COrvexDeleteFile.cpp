@@ -157,7 +157,7 @@ HRESULT RunRequest(COrvexDeleteFile &handler, IUnknown *pUnk, CLiveRecord::Kind 
 
 COrvexDeleteFile::COrvexDeleteFile()
     : m_refCount(0), m_passCount(0), m_bCancelled(false), m_pRecycleRequest(nullptr), m_pPathListRequest(nullptr),
-      m_bMutexExisted(false)
+      m_bMutexExisted(false), m_pCheckedFile(nullptr)
 {
     g_module.Lock();
 }

@@ -3,8 +3,9 @@
 
 // Base of the skinned controls: an object that takes over the window procedure of a control
 // (a template control by subclassing, or a window it creates itself) and passes on what it
-// does not handle to the window's previous procedure. The window finds its object through a
-// window property, so no executable thunk is needed.
+// does not handle to the window's previous procedure. The window finds its object through its
+// user data (GWLP_USERDATA, which the module's controls leave to it), so no executable thunk
+// is needed.
 class CSubclassedWindow
 {
 public:

@@ -1,8 +1,12 @@
 // What the progress dialog and the hover button paint, read back from the screen.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "UiTestSupport.h"
+#include "common/Scoped.h"
 #include "ui/ProgressDlg.h"
+#include "ui/SkinFrame.h"
 
 #include <cstring>
 
@@ -46,6 +50,49 @@ InkSpan InkOf(HWND label)
         }
     }
     return span;
+}
+
+// The bar as it used to paint: every block stretched on its own, straight onto the window. The
+// reference for the bar's own paint, which must give the same pixels.
+void PaintBlockByBlock(const CSkinProgressBar &bar, HDC dc, int width, int height)
+{
+    const int pitch = bar.m_blockWidth + bar.m_gap;
+    const LONGLONG fitting = width / pitch;
+    const LONGLONG last = static_cast<LONGLONG>(static_cast<ULONGLONG>(fitting) * bar.m_pos / bar.m_upper);
+    if (bar.m_pos == 0) {
+        const RECT client = {0, 0, width, height};
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return;
+    }
+    const CBrush brush(CreateSolidBrush(bar.m_blockColor));
+    for (LONGLONG i = 0; i <= last; ++i) {
+        RECT block;
+        block.left = static_cast<LONG>(pitch * i + bar.m_gap);
+        block.right = block.left + bar.m_blockWidth;
+        if (bar.m_blockBitmap) {
+            block.top = 0;
+            block.bottom = 14;
+            CSkinFrame::StretchBitmap(dc, block, bar.m_blockBitmap.Get(), nullptr);
+        } else {
+            block.top = height / 2 - bar.m_blockHeight / 2;
+            block.bottom = height / 2 + bar.m_blockHeight / 2;
+            FillRect(dc, &block, brush.Get());
+        }
+    }
+}
+
+// A window's client pixels, row by row, as its own device context shows them.
+std::vector<COLORREF> ClientPixels(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(window);
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(window, dc);
+    return pixels;
 }
 
 class ProgressPaint : public ::testing::Test
@@ -102,6 +149,55 @@ TEST_F(ProgressPaint, PaintsKPlusOneBlocksAndAWhiteRectangleAtZero)
 
     SetProgress(0, 10);
     EXPECT_EQ(0, CountPixels(m_bar->m_hWnd, [](COLORREF c) { return c != RGB(255, 255, 255); }, 3));
+}
+
+// Over a background of its own colour, so that a pixel painted in a gap shows.
+TEST_F(ProgressPaint, PaintsTheSamePixelsAsStretchingEveryBlockOnItsOwn)
+{
+    // 245 px: the 21st block at the upper bound lies partly inside the bar.
+    const struct { int width; bool blockBitmap; ULONGLONG pos, upper; } rows[] = {
+        {240, true, 0, 300},   {240, true, 1, 300},    {240, true, 150, 300},  {240, true, 300, 300},
+        {245, true, 1, 300},   {245, true, 299, 300},  {245, true, 300, 300},  {245, false, 1, 300},
+        {245, false, 150, 300}, {245, false, 300, 300},
+    };
+    HWND bar = m_bar->m_hWnd;
+    const CBrush background(CreateSolidBrush(RGB(40, 90, 160)));
+    const auto fillBackground = [&] {
+        HDC dc = GetDC(bar);
+        const RECT all = {0, 0, 400, 100};
+        FillRect(dc, &all, background.Get());
+        ReleaseDC(bar, dc);
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.pos << " of " << row.upper << ", " << row.width << " px"
+                                        << (row.blockBitmap ? "" : ", no block bitmap"));
+        if (!row.blockBitmap)
+            m_bar->m_blockBitmap.Reset();
+        SetWindowPos(bar, nullptr, 0, 0, row.width, 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_bar->m_upper = row.upper;
+        m_bar->m_pos = row.pos;
+        PumpFor(20);
+
+        fillBackground();
+        InvalidateRect(bar, nullptr, TRUE);
+        UpdateWindow(bar);
+        const std::vector<COLORREF> painted = ClientPixels(bar);
+
+        fillBackground();
+        HDC dc = GetDC(bar);
+        PaintBlockByBlock(*m_bar, dc, row.width, 16);
+        ReleaseDC(bar, dc);
+        const std::vector<COLORREF> expected = ClientPixels(bar);
+
+        ASSERT_EQ(expected.size(), painted.size());
+        int differing = 0;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i] != painted[i] && differing++ == 0)
+                ADD_FAILURE() << "first difference at x = " << i % row.width << ", y = " << i / row.width << ": "
+                              << std::hex << painted[i] << " instead of " << expected[i];
+        }
+        EXPECT_EQ(0, differing);
+    }
 }
 
 TEST_F(ProgressPaint, WithoutBlockBitmapBlocksAreSolidGreen)
