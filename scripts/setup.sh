@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a fresh Debian 12 (amd64, root): both
-# mingw-w64 toolchains, and Wine for both architectures. The 32-bit loader is installed even where
-# the kernel cannot run it; the test command asks it and skips the x86 suite there.
+# mingw-w64 toolchains, Wine for both architectures, and msitools (wixl) for the installer
+# packages. The 32-bit loader is installed even where the kernel cannot run it; the test command
+# asks it and skips the x86 suite there.
 # Safe to run again: every step checks first or is idempotent.
 set -euo pipefail
 
@@ -14,6 +15,7 @@ PACKAGES=(
   wine wine64 wine32:i386 libwine-dev
   xvfb xauth x11-utils imagemagick
   coreutils python3
+  wixl msitools
 )
 
 SUDO=""
@@ -27,6 +29,7 @@ have_all() {
   done
   [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] && command -v Xvfb >/dev/null &&
   command -v import >/dev/null && command -v cmake >/dev/null && command -v python3 >/dev/null &&
+  command -v wixl >/dev/null && command -v msiinfo >/dev/null &&
   [ -d /usr/src/googletest/googletest ] &&
   [ -f /usr/include/wine/wine/windows/oaidl.idl ] &&
   [ -f /usr/lib/i386-linux-gnu/wine/i386-windows/stdole2.tlb ] &&
