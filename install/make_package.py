@@ -26,11 +26,16 @@ import re
 import subprocess
 import sys
 import tempfile
+import uuid
 from xml.sax.saxutils import quoteattr
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RESOURCES = os.path.join(HERE, '..', 'resources')
 
+# A release's product code follows from its version and architecture: a package rebuilt for the same
+# release is the same product, which Windows Installer will not install a second time beside
+# itself; a new version is a new product, which replaces the old one (a major upgrade).
+PRODUCT_CODES = uuid.UUID('6C1B5E0A-3F7D-4E52-9A61-2B8F4D0C7E15')
 # Proxy and stub of every dual and oleautomation interface: the system's type-library marshaler.
 TYPELIB_MARSHALER = '{00020424-0000-0000-C000-000000000046}'
 HIVES = {'HKCR': 'HKCR', 'HKEY_CLASSES_ROOT': 'HKCR', 'HKCU': 'HKCU', 'HKEY_CURRENT_USER': 'HKCU',
@@ -302,8 +307,9 @@ def main():
         def source(path):
             return os.path.relpath(path, work)
 
-        defines = {'Arch': options.arch, 'Version': options.version, 'ProductName': options.product,
-                   'Maker': options.maker, 'Icon': source(options.icon),
+        product_code = uuid.uuid5(PRODUCT_CODES, options.version + '-' + options.arch)
+        defines = {'Arch': options.arch, 'Version': options.version, 'ProductCode': str(product_code).upper(),
+                   'ProductName': options.product, 'Maker': options.maker, 'Icon': source(options.icon),
                    'SetPasses': source(os.path.join(HERE, 'set-passes.js'))}
         for arch in needed:
             write_include(os.path.join(work, 'registry-%s.wxi' % arch), module_rows(arch, options.arch, idl, classes))

@@ -35,13 +35,14 @@ const struct Tie
 
 std::string HandlerKey(const Tie &tie) { return std::string(tie.handlers) + "\\OrvexSE"; }
 
-// The packages as the fixture laid them out in the sandbox: this version, an older one and, beside
-// the x64 package, the x86 one.
-std::string Package(const char *version, const char *architecture = kOwnArchitecture)
+// The packages as the fixture laid them out in the sandbox: this version, an older one, this version
+// built once more and, beside the x64 package, the x86 one.
+std::string Package(const char *version, const std::string &architecture = kOwnArchitecture)
 {
     return std::string("S:\\package\\OrvexSE-") + version + "-" + architecture + ".msi";
 }
 const std::string kThisVersion = Package(ORVEX_VERSION_TEXT), kOlderVersion = Package(ORVEX_OLDER_VERSION);
+const std::string kRebuilt = Package(ORVEX_VERSION_TEXT, kOwnArchitecture + std::string("-rebuilt"));
 const std::string kX86Package = Package(ORVEX_VERSION_TEXT, "x86");
 
 DWORD Command(const std::string &line)
@@ -469,6 +470,9 @@ TEST_F(PackageTest, UpgradesRefusesDowngradesRepairsAndUninstalls)
         {"install the older version", "/i", kOlderVersion, 0, {ORVEX_OLDER_VERSION}},
         {"upgrade to this version", "/i", kThisVersion, 0, {ORVEX_VERSION_TEXT}},
         {"install the older version over this one", "/i", kOlderVersion, 1603, {ORVEX_VERSION_TEXT}},
+        // The same release is one product, never two side by side (Wine reinstalls it; Windows
+        // refuses with 1638).
+        {"install this version, built once more, over itself", "/i", kRebuilt, 0, {ORVEX_VERSION_TEXT}},
         {"repair", "repair", kThisVersion, 0, {ORVEX_VERSION_TEXT}},
         {"uninstall", "/x", kThisVersion, 0, {}},
     };
