@@ -20,3 +20,6 @@
 #define IDC_PROGRESS_BAR 201
 #define IDC_TEXT 202
 #define IDC_PICTURE 203
+
+// Type "REGISTRY": the registry script every class of the module is registered with.
+#define IDR_CLASS_SCRIPT 101

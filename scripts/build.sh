@@ -1,24 +1,33 @@
 #!/usr/bin/env bash
-# Configures and builds the module, the tests and the tools, one tree per architecture:
-# BUILD_DIR/x64 and BUILD_DIR/x86 (BUILD_DIR defaults to build/). Name one to build just it:
+# Configures and builds the module, the tests, the tools and the Windows Installer package, one tree
+# per architecture: BUILD_DIR/x64 and BUILD_DIR/x86 (BUILD_DIR defaults to build/). Name one to
+# build just it:
 #   bash scripts/build.sh x64
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
-for arch in ${*:-$ORVEX_ALL_ARCHS}; do
+archs=${*:-$ORVEX_ALL_ARCHS}
+for arch in $archs; do
   case " $ORVEX_ALL_ARCHS " in
     *" $arch "*) ;;
     *) echo "build: unknown architecture '$arch' (one of: $ORVEX_ALL_ARCHS)" >&2; exit 1 ;;
   esac
+done
+# The x64 package carries the x86 module too: that module comes first, even for an x64-only build.
+case " $archs " in
+  *" x64 "*) echo "build: the x86 module for the x64 package"; orvex_build x86 --target OrvexSE ;;
+esac
+for arch in $archs; do
   echo "build: $arch in $(orvex_tree "$arch")"
   orvex_build "$arch"
 done
 
-# The install kit as it goes to Windows: the scripts and each module built so far in its own folder.
-kit="$BUILD_DIR/kit"
-mkdir -p "$kit"
-cp "$orvex_root/install/install.js" "$orvex_root/install/set-passes.js" "$kit/"
-for arch in $ORVEX_ALL_ARCHS; do
-  module="$(orvex_tree "$arch")/bin/OrvexSE.dll"
-  [ -f "$module" ] && mkdir -p "$kit/$arch" && cp "$module" "$kit/$arch/"
+# The packages as they go to Windows, side by side.
+packages="$BUILD_DIR/packages"
+mkdir -p "$packages"
+for arch in $archs; do
+  tree=$(orvex_tree "$arch")
+  version=$(sed -n 's/^ORVEX_VERSION:[A-Z]*=//p' "$tree/CMakeCache.txt")
+  rm -f "$packages"/OrvexSE-*-"$arch".msi
+  cp "$tree/package/OrvexSE-$version-$arch.msi" "$packages/"
 done
-echo "build: install kit in $kit"
+echo "build: packages in $packages"

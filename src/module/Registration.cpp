@@ -56,6 +56,9 @@ HRESULT UpdateTypeLib(BOOL doRegister)
         char directory[MAX_PATH];
         lstrcpynA(directory, path, MAX_PATH);
         PathRemoveFileSpecA(directory);
+        // With its final backslash, the way Windows Installer writes a folder, so that the
+        // package registers the same text.
+        PathAddBackslashA(directory);
         WCHAR widePath[MAX_PATH];
         WCHAR wideDirectory[MAX_PATH];
         if (!Widen(path, widePath) || !Widen(directory, wideDirectory))

@@ -2,6 +2,7 @@
 #include "OrvexShellExtensions.h"
 #include "common/Scoped.h"
 
+#include <algorithm>
 #include <shlwapi.h>
 #include <vector>
 
@@ -65,13 +66,19 @@ std::string ReadString(HKEY root, const std::string &path, const std::string &na
 
 namespace {
 
-void AddTree(HKEY key, const std::string &prefix, std::set<std::string> &tree)
+void AddTree(HKEY key, const std::string &prefix, REGSAM view, std::set<std::string> &tree)
 {
     char name[256];
     BYTE data[1024];
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = sizeof(name), dataSize = sizeof(data) - 1, type = 0;
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+        const LONG result = RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
+        if (result == ERROR_MORE_DATA) { // larger than the buffers: listed by name and type
+            tree.insert(prefix + std::string(name, std::min<DWORD>(nameSize, sizeof(name) - 1)) + ":" +
+                        std::to_string(type) + ":large");
+            continue;
+        }
+        if (result != ERROR_SUCCESS)
             break;
         data[dataSize] = 0;
         tree.insert(prefix + name + (type == REG_SZ ? "=" + std::string(reinterpret_cast<char *>(data))
@@ -84,24 +91,24 @@ void AddTree(HKEY key, const std::string &prefix, std::set<std::string> &tree)
         const std::string path = prefix + name + "\\";
         tree.insert(path);
         HKEY opened = nullptr;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(key, name, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) {
             tree.insert(path + ":unreadable");
             continue;
         }
         CRegKey subkey(opened);
-        AddTree(subkey.Get(), path, tree);
+        AddTree(subkey.Get(), path, view, tree);
     }
 }
 
 } // namespace
 
-std::set<std::string> RegistryTree(HKEY root, const std::string &path)
+std::set<std::string> RegistryTree(HKEY root, const std::string &path, REGSAM view)
 {
     std::set<std::string> tree;
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS) {
         CRegKey key(opened);
-        AddTree(key.Get(), "", tree);
+        AddTree(key.Get(), "", view, tree);
     }
     return tree;
 }

@@ -24,8 +24,8 @@ std::string ReadString(HKEY root, const std::string &path, const std::string &na
 
 // Every key and value below a key, one entry each: "sub\key\" for a key, "sub\key\name=text"
 // for a REG_SZ value ("" names the default value), "sub\key\name:type" for any other value.
-// Empty when the key does not exist.
-std::set<std::string> RegistryTree(HKEY root, const std::string &path);
+// Empty when the key does not exist. A value too large for the text gets "name:type:large".
+std::set<std::string> RegistryTree(HKEY root, const std::string &path, REGSAM view = 0);
 
 // The module's three classes as they are registered.
 struct RegisteredClass
