@@ -73,7 +73,14 @@ public:
     CKernelHandle m_hCommandMap;
     CMappedView m_pCommandView;
     bool m_bMutexExisted;
+    // Selected items that no path reaches, as they can be shown; reported when the command runs.
+    PathList m_unreachable;
 };
 
 // The part of a path after its last backslash.
 String FileNamePart(const String &path);
+
+// Tells the user that an item stays: "Unable to delete file " and its path as it can be shown.
+void ReportNotDeleted(const String &path);
+// The same for each item of the list, in order.
+void ReportNotDeleted(const PathList &paths);

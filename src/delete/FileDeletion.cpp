@@ -82,6 +82,17 @@ HRESULT FailOnModuleException(Work work)
 
 } // namespace
 
+void ReportNotDeleted(const String &path)
+{
+    Report(kDeleteFailure + path);
+}
+
+void ReportNotDeleted(const PathList &paths)
+{
+    for (size_t i = 0; i < paths.Count(); ++i)
+        ReportNotDeleted(paths[i]);
+}
+
 HRESULT COrvexDeleteFile::DeletePath(const String &path, CProgressDlg &dialog)
 {
     return FailOnModuleException([&] {
@@ -137,7 +148,7 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
     if (IsLinkPath(path)) {
         if (m_bCancelled)
             return S_OK;
-        Report(kDeleteFailure + path);
+        ReportNotDeleted(path);
         return HRESULT_FROM_WIN32(kLinkedFileError);
     }
     ResetAttributes(path, &kPlainAttributes);
@@ -153,7 +164,7 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
         return S_OK;
     hr = RemoveFile(path);
     if (FAILED(hr))
-        Report(kDeleteFailure + path);
+        ReportNotDeleted(path);
     return hr;
 }
 

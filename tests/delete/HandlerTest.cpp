@@ -398,3 +398,49 @@ TEST(HandlerAutomation, ForeignPointersAreRefusedUnreadAlsoThroughInvoke)
     EXPECT_TRUE(answers.Texts().empty());
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(victim));
 }
+
+// A selected item is used only under a path that is exactly its own and fits the path buffer:
+// DragQueryFileA's cut or best-fit forms name other files. Such an item is reported once, after
+// the question, and the rest of the selection goes on.
+TEST(HandlerCommand, SelectedItemsWithoutAnExactPathAreReportedAndTheirLookalikesStay)
+{
+    const std::string folder = sandbox::FreshFolder("handler_unreachable");
+    const std::wstring wideFolder = sandbox::Wide(folder);
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\sub").c_str(), nullptr));
+    const std::wstring longPath = wideFolder + L"\\" + std::wstring(MAX_PATH - folder.size() - 4, L'V') + L"-long.txt";
+    const struct
+    {
+        std::wstring selected;
+        std::wstring lookalike; // what DragQueryFileA makes of it
+        bool wideList;
+        std::string reported;
+    } rows[] = {
+        {longPath, longPath.substr(0, MAX_PATH - 1), false, sandbox::Narrow(longPath)},
+        {wideFolder + L"\\\x03A9mega.txt", wideFolder + L"\\Omega.txt", true, folder + "\\?mega.txt"},
+        {wideFolder + L"\\sub\\\xFF0E\xFF0E\xFF3Coutside.txt", wideFolder + L"\\outside.txt", true,
+         folder + "\\sub\\???outside.txt"},
+        {L"T:", L"T:\\handler_relative.txt", false, "T:"},
+    };
+    const std::string plain = folder + "\\plain.txt";
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.reported);
+        if (row.selected != L"T:")
+            sandbox::WriteFileBytes(row.selected, "selected bytes");
+        sandbox::WriteFileBytes(row.lookalike, "lookalike bytes");
+        MakeFile(plain);
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        CComPtr<IDataObject> selection = row.wideList ? MakeWideSelection({row.selected, sandbox::Wide(plain)})
+                                                      : MakeSelection({sandbox::Narrow(row.selected), plain});
+        ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
+        DialogAnswerer answers({IDOK, IDOK});
+        EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+
+        EXPECT_EQ((Paths{kConfirmSeveral, "Unable to delete file " + row.reported}), answers.Texts());
+        EXPECT_FALSE(sandbox::Exists(plain)) << "the rest of the selection goes on";
+        if (row.selected != L"T:") {
+            EXPECT_EQ("selected bytes", sandbox::ReadFileBytes(row.selected));
+        }
+        EXPECT_EQ("lookalike bytes", sandbox::ReadFileBytes(row.lookalike));
+    }
+    sandbox::RemoveTree("T:\\handler_relative.txt");
+}
