@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "EngineHarness.h"
@@ -23,6 +24,31 @@ void MakeEntries(const std::string &root, std::initializer_list<const char *> na
             SetFileAttributesA(path.c_str(), attributes);
     }
 }
+
+// While it lives, listing a folder named "denied" fails as listing an unreadable folder does.
+class CListingRefused
+{
+public:
+    CListingRefused() : m_hook("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst))
+    {
+        s_hook = &m_hook;
+    }
+    ~CListingRefused() { s_hook = nullptr; }
+
+private:
+    using FindFirstFunction = HANDLE(WINAPI *)(LPCWSTR, LPWIN32_FIND_DATAW);
+    static HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
+    {
+        const std::wstring text = pattern, denied = L"\\denied\\*";
+        if (text.size() > denied.size() && text.compare(text.size() - denied.size(), denied.size(), denied) == 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        return s_hook->Original<FindFirstFunction>()(pattern, data);
+    }
+    static inline CImportHook *s_hook = nullptr;
+    CImportHook m_hook;
+};
 
 } // namespace
 
@@ -157,4 +183,71 @@ TEST(FileDeletion, CancelInAFolderFinishesNothingMore)
         << "done before the click, being written, never written";
     EXPECT_TRUE(sandbox::Exists(root));
     EXPECT_TRUE(answers.Texts().empty());
+}
+
+// What the walk cannot reach under a name of its own is reported and left, and nothing outside
+// the selected folder is touched: a listed name is never used in a best-fit form ("..\outside.txt"
+// for fullwidth full stops and reverse solidus, "Omega.txt" for a Greek omega), never cut to the
+// path buffer, and a folder that cannot be listed is not taken for an empty one.
+TEST(FileDeletion, EntriesWithoutAPathOfTheirOwnAreReportedAndNothingOutsideIsTouched)
+{
+    const std::string root = sandbox::FreshFolder("del_unreached");
+    const std::string sel = root + "\\sel";
+    const std::wstring wideSel = sandbox::Wide(sel);
+    sandbox::WriteFileBytes(root + "\\outside.txt", "outside bytes");
+    const std::string deep(258 - sel.size() - 1, 'D'), wide(240 - sel.size() - 1, 'E');
+    const std::string tooLong = wide + "\\a-name-that-overflows-the-path-buffer.txt";
+    const struct
+    {
+        std::wstring entry;   // under the selected folder; a trailing backslash makes a folder
+        std::string reported; // the path its report names after the folder, or empty: deleted
+        const char *label;
+    } rows[] = {
+        {L"\xFF0E\xFF0E\xFF3Coutside.txt", "???outside.txt", "best fit leads outside"},
+        {L"\x03A9mega.txt", "?mega.txt", "best fit names a neighbour"},
+        {L"Omega.txt", "", "the neighbour, selected too"},
+        {L"plain.txt", "", "plain"},
+        {sandbox::Wide(deep) + L"\\", "", "folder too deep to list"},
+        {sandbox::Wide(deep) + L"\\x.txt", deep, "in the folder too deep to list"},
+        {sandbox::Wide(wide) + L"\\", "", "folder that can be listed"},
+        {sandbox::Wide(tooLong), tooLong, "path longer than the buffer"},
+        {L"denied\\", "", "folder whose listing fails"},
+        {L"denied\\inside.txt", "denied", "in the folder whose listing fails"},
+    };
+    ASSERT_TRUE(CreateDirectoryA(sel.c_str(), nullptr));
+    for (const auto &row : rows) {
+        const std::wstring path = wideSel + L"\\" + row.entry;
+        if (path.back() == L'\\')
+            ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << GetLastError();
+        else
+            sandbox::WriteFileBytes(path, "bytes of an entry");
+    }
+    EngineHarness harness(1);
+    std::vector<std::string> expected;
+    for (const auto &row : rows)
+        if (!row.reported.empty())
+            expected.push_back("Unable to delete file " + sel + "\\" + row.reported);
+    DialogAnswerer answers(std::vector<int>(expected.size(), IDOK));
+    {
+        CListingRefused refused;
+        harness.Delete(sel);
+    }
+
+    std::vector<std::string> texts = answers.Texts();
+    std::sort(texts.begin(), texts.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, texts) << "each reported once";
+    for (const auto &row : rows) {
+        const std::wstring path = wideSel + L"\\" + row.entry;
+        if (path.back() == L'\\')
+            continue;
+        bool exists = false;
+        const std::string bytes = sandbox::ReadFileBytes(path, &exists);
+        EXPECT_EQ(!row.reported.empty(), exists) << row.label;
+        if (exists) {
+            EXPECT_EQ("bytes of an entry", bytes) << row.label;
+        }
+    }
+    EXPECT_EQ("outside bytes", sandbox::ReadFileBytes(root + "\\outside.txt"));
+    EXPECT_TRUE(sandbox::Exists(sel));
 }

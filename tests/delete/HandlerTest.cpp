@@ -2,6 +2,10 @@
 
 #include "HandlerHarness.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
 #include <new>
 #include <oleauto.h>
 
@@ -90,6 +94,79 @@ private:
         return S_OK;
     }
     CImportHook m_hook;
+};
+
+// While it lives, follows the module's file calls: every path it opens, lists, deletes or
+// removes, in order, and for each file it deleted how many writes the file had received.
+class CFileCallLog
+{
+public:
+    CFileCallLog()
+        : m_create("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&Create)),
+          m_write("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&Write)),
+          m_delete("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&Delete)),
+          m_find("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst)),
+          m_remove("kernel32.dll", "RemoveDirectoryA", reinterpret_cast<void *>(&Remove))
+    {
+        s_active = this;
+    }
+    ~CFileCallLog() { s_active = nullptr; }
+
+    std::vector<std::string> m_paths;
+    std::map<std::string, size_t> m_writesBeforeDeletion;
+    // Called after each write with the number of writes so far.
+    std::function<void(size_t)> m_onWrite;
+
+private:
+    using CreateFunction = HANDLE(WINAPI *)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    using WriteFunction = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    using PathFunction = BOOL(WINAPI *)(LPCSTR);
+    using FindFirstFunction = HANDLE(WINAPI *)(LPCWSTR, LPWIN32_FIND_DATAW);
+
+    static HANDLE WINAPI Create(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile)
+    {
+        const HANDLE file = s_active->m_create.Original<CreateFunction>()(path, access, share, security, disposition,
+                                                                          flags, templateFile);
+        s_active->m_paths.push_back(path);
+        if (file != INVALID_HANDLE_VALUE && (access & GENERIC_WRITE))
+            s_active->m_writing[file] = path;
+        return file;
+    }
+    static BOOL WINAPI Write(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+    {
+        const BOOL ok = s_active->m_write.Original<WriteFunction>()(file, buffer, size, written, overlapped);
+        ++s_active->m_writes[s_active->m_writing[file]];
+        if (s_active->m_onWrite)
+            s_active->m_onWrite(++s_active->m_writeCount);
+        return ok;
+    }
+    static BOOL WINAPI Delete(LPCSTR path)
+    {
+        const BOOL ok = s_active->m_delete.Original<PathFunction>()(path);
+        s_active->m_paths.push_back(path);
+        if (ok)
+            s_active->m_writesBeforeDeletion[path] = s_active->m_writes[path];
+        return ok;
+    }
+    static HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
+    {
+        char shown[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, pattern, -1, shown, sizeof(shown) - 1, nullptr, nullptr);
+        s_active->m_paths.push_back(shown);
+        return s_active->m_find.Original<FindFirstFunction>()(pattern, data);
+    }
+    static BOOL WINAPI Remove(LPCSTR path)
+    {
+        s_active->m_paths.push_back(path);
+        return s_active->m_remove.Original<PathFunction>()(path);
+    }
+
+    static inline CFileCallLog *s_active = nullptr;
+    std::map<HANDLE, std::string> m_writing;
+    std::map<std::string, size_t> m_writes;
+    size_t m_writeCount = 0;
+    CImportHook m_create, m_write, m_delete, m_find, m_remove;
 };
 
 } // namespace
@@ -443,4 +520,77 @@ TEST(HandlerCommand, SelectedItemsWithoutAnExactPathAreReportedAndTheirLookalike
         EXPECT_EQ("lookalike bytes", sandbox::ReadFileBytes(row.lookalike));
     }
     sandbox::RemoveTree("T:\\handler_relative.txt");
+}
+
+// A selected drive root gives up its contents but itself stays, attributes and all; so does a
+// folder handed over with a trailing backslash (a Recycle Bin's). No path that the user is shown
+// or that is opened holds a doubled backslash. T: is the test tree's own drive: the case checks
+// that it holds nothing but what the case made before it selects it.
+TEST(HandlerCommand, ADriveRootOrABinFolderLosesItsContentsAndStays)
+{
+    const DWORD rootAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const struct
+    {
+        const char *root;
+        bool viaRecycle;
+        bool busyFile; // one file that cannot be deleted, so that the user is shown its path
+    } rows[] = {{"T:\\", false, false}, {"T:\\", false, true}, {"S:\\handler_bin\\", true, true}};
+    for (const auto &row : rows) {
+        const std::string root = row.root;
+        SCOPED_TRACE(root + (row.busyFile ? " with a busy file" : ""));
+        if (row.viaRecycle)
+            sandbox::FreshFolder("handler_bin");
+        else
+            for (const char *entry : {"a.txt", "dir", "busy.txt", "handler_relative.txt"})
+                sandbox::RemoveTree(root + entry);
+        MakeFile(root + "a.txt");
+        ASSERT_TRUE(CreateDirectoryA((root + "dir").c_str(), nullptr));
+        MakeFile(root + "dir\\inner.txt");
+        MakeFile(root + "busy.txt");
+        CFileHandle busy(CreateFileA((root + "busy.txt").c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        if (!row.busyFile) {
+            busy.Reset();
+            DeleteFileA((root + "busy.txt").c_str());
+        }
+        Paths made;
+        WIN32_FIND_DATAA entry;
+        const CFindHandle listing(FindFirstFileA((root + "*").c_str(), &entry));
+        for (BOOL more = listing.IsValid(); more; more = FindNextFileA(listing.Get(), &entry))
+            if (std::strcmp(entry.cFileName, ".") && std::strcmp(entry.cFileName, ".."))
+                made.push_back(entry.cFileName);
+        std::sort(made.begin(), made.end());
+        ASSERT_EQ(row.busyFile ? Paths({"a.txt", "busy.txt", "dir"}) : Paths({"a.txt", "dir"}), made)
+            << "the drive holds something this case did not make";
+        ASSERT_TRUE(SetFileAttributesA(root.c_str(), rootAttributes));
+
+        const std::string busyReport = "Unable to delete file " + root + "busy.txt";
+        Paths expected = row.viaRecycle ? Paths() : Paths{kConfirmOne};
+        if (row.busyFile)
+            expected.push_back(busyReport);
+        CEmptyBinSpy bins;
+        DialogAnswerer answers({IDOK, IDOK});
+        CFileCallLog log;
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        RecycleRequest recycle;
+        recycle.useKeepList = true;
+        recycle.folders.Append(root.c_str());
+        if (row.viaRecycle) {
+            EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&recycle)));
+        } else {
+            ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection({root}).Get(), nullptr));
+            EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+        }
+
+        EXPECT_EQ(expected, answers.Texts());
+        EXPECT_FALSE(sandbox::Exists(root + "a.txt"));
+        EXPECT_FALSE(sandbox::Exists(root + "dir"));
+        EXPECT_EQ(row.busyFile, sandbox::Exists(root + "busy.txt"));
+        EXPECT_EQ(rootAttributes, GetFileAttributesA(root.c_str())) << "the root itself is left as it was";
+        for (const std::string &path : log.m_paths)
+            EXPECT_EQ(std::string::npos, path.find("\\\\")) << path;
+        busy.Reset();
+        SetFileAttributesA(root.c_str(), FILE_ATTRIBUTE_NORMAL);
+        sandbox::RemoveTree(root + "busy.txt");
+    }
 }
