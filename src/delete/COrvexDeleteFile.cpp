@@ -159,12 +159,15 @@ HRESULT RunRequest(COrvexDeleteFile &handler, IUnknown *pUnk, CLiveRecord::Kind 
     if (!CLiveRecord::IsLive(pUnk, kind))
         return E_INVALIDARG;
     Request *request = reinterpret_cast<Request *>(pUnk);
-    const HRESULT hr = AppendRequestPaths(handler.m_paths, request->*paths);
-    if (FAILED(hr))
-        return hr;
+    const HRESULT appended = AppendRequestPaths(handler.m_paths, request->*paths);
+    if (FAILED(appended))
+        return appended;
     requestSlot = request;
     handler.LoadSettings();
-    return handler.InvokeCommand(nullptr);
+    const HRESULT hr = handler.InvokeCommand(nullptr);
+    // The record lives on the caller's stack for this one call.
+    requestSlot = nullptr;
+    return hr;
 }
 
 } // namespace

@@ -36,10 +36,11 @@ bool IsDotEntry(const wchar_t *name)
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names.
+// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names. The
+// record is read only while it is one of the module's live records.
 bool IsKept(const RecycleRequest *request, const wchar_t *name)
 {
-    if (!request || !request->useKeepList)
+    if (!CLiveRecord::IsLive(request, CLiveRecord::RecycleKind) || !request->useKeepList)
         return false;
     const PathList &keepList = request->keepList;
     for (size_t i = 0; i < keepList.Count(); ++i)

@@ -150,6 +150,18 @@ TEST(FileDeletion, KeepListSparesExactNamesOnlyAndTheBinFolderStays)
     EXPECT_FALSE(sandbox::Exists(bin + "\\desktop.ini"));
     EXPECT_FALSE(sandbox::Exists(bin + "\\nested"));
     EXPECT_TRUE(sandbox::Exists(bin)) << "a bin handed over stays even when emptied";
+
+    // What is not one of the module's live records is never read: its keep list spares nothing.
+    struct
+    {
+        bool useKeepList;
+        PathList folders;
+        PathList keepList;
+    } lookalike{true, {}, request.keepList};
+    MakeEntries(bin, {"desktop.ini"});
+    harness.Handler().m_pRecycleRequest = reinterpret_cast<RecycleRequest *>(&lookalike);
+    harness.Delete(bin);
+    EXPECT_FALSE(sandbox::Exists(bin + "\\desktop.ini"));
     EXPECT_TRUE(answers.Texts().empty());
     harness.Handler().m_pRecycleRequest = nullptr;
 }

@@ -420,6 +420,13 @@ TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListEmptiesEachBinQuietlyAndStop
         EXPECT_EQ(std::make_pair(handler->m_deleted[i], quietly), CEmptyBinSpy::s_calls[i]);
     }
     EXPECT_TRUE(answers.Texts().empty()) << "no question in recycle mode";
+    // The record was the caller's for that call only: the same handler's next ClearRaw runs in
+    // path-list mode, without a question.
+    PathListRequest raw;
+    AppendAll(raw.paths, {"S:\\raw"});
+    EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&raw)));
+    EXPECT_EQ((Paths{"S:\\bin1", "T:\\bin2", "S:\\raw"}), handler->m_deleted);
+    EXPECT_TRUE(answers.Texts().empty());
 
     CComPtr<CRecordingHandler> cancelled = RecordingHandler();
     cancelled->m_onDelete = [&](size_t) { cancelled->m_bCancelled = true; };
