@@ -169,6 +169,60 @@ private:
     CImportHook m_create, m_write, m_delete, m_find, m_remove;
 };
 
+// The pass count ("Slider") while it lives; afterwards the settings are as they were: an earlier
+// value put back, or the value and the keys made for it removed.
+class CPassCountSetting
+{
+public:
+    explicit CPassCountSetting(DWORD passes)
+    {
+        for (const char *key : kKeys) {
+            HKEY existing = nullptr;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &existing) == ERROR_SUCCESS)
+                RegCloseKey(existing);
+            else
+                m_madeKeys.push_back(key);
+        }
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKeys[0], 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                                 nullptr, &key, nullptr));
+        m_key.Reset(key);
+        m_hadValue = RegQueryValueExA(key, kValue, nullptr, &m_type, m_earlier, &m_size) == ERROR_SUCCESS;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegSetValueExA(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&passes), sizeof(passes)));
+    }
+    ~CPassCountSetting()
+    {
+        if (m_hadValue)
+            RegSetValueExA(m_key.Get(), kValue, 0, m_type, m_earlier, m_size);
+        else
+            RegDeleteValueA(m_key.Get(), kValue);
+        m_key.Reset();
+        for (const char *key : m_madeKeys)
+            RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    }
+    CPassCountSetting(const CPassCountSetting &) = delete;
+    CPassCountSetting &operator=(const CPassCountSetting &) = delete;
+
+private:
+    // The deepest first, so that each is empty when its turn comes.
+    static constexpr const char *kKeys[] = {"Software\\Kessane\\Talmior 2004\\Secure",
+                                            "Software\\Kessane\\Talmior 2004", "Software\\Kessane"};
+    static constexpr const char *kValue = "Slider";
+    CRegKey m_key;
+    std::vector<const char *> m_madeKeys;
+    bool m_hadValue = false;
+    DWORD m_type = REG_NONE;
+    BYTE m_earlier[256] = {};
+    DWORD m_size = sizeof(m_earlier);
+};
+
+// The progress dialog's Cancel, clicked as a user would: the engine's message step delivers it.
+void ClickCancel(COrvexDeleteFile &handler)
+{
+    PostMessageA(GetDlgItem(handler.m_progress.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+}
+
 } // namespace
 
 TEST(HandlerInterfaces, FacesAndTypeInformationComeFromTheModulesLibrary)
@@ -527,6 +581,79 @@ TEST(HandlerCommand, SelectedItemsWithoutAnExactPathAreReportedAndTheirLookalike
         EXPECT_EQ("lookalike bytes", sandbox::ReadFileBytes(row.lookalike));
     }
     sandbox::RemoveTree("T:\\handler_relative.txt");
+}
+
+TEST(HandlerCommand, WithTwoPassesEveryDeletedFileWasWrittenSixTimesFirstWhicheverWayTheCommandCame)
+{
+    enum Mode { Menu, PathListMode, RecycleMode };
+    for (Mode mode : {Menu, PathListMode, RecycleMode}) {
+        SCOPED_TRACE(mode);
+        const std::string folder = sandbox::FreshFolder("handler_passes");
+        const std::map<std::string, size_t> sixEach = {
+            {folder + "\\a.txt", 6}, {folder + "\\tree\\b.bin", 6}, {folder + "\\tree\\deeper\\c.txt", 6}};
+        ASSERT_TRUE(SHCreateDirectoryExA(nullptr, (folder + "\\tree\\deeper").c_str(), nullptr) == ERROR_SUCCESS);
+        MakeFile(folder + "\\a.txt", "ten bytes!");
+        MakeFile(folder + "\\tree\\b.bin", std::string(51200, 'b'));
+        MakeFile(folder + "\\tree\\deeper\\c.txt", "c");
+        MakeFile(folder + "\\desktop.ini", "[.ShellClassInfo]");
+        CPassCountSetting passes(2);
+        CEmptyBinSpy bins;
+        DialogAnswerer answers({IDOK});
+        CFileCallLog log;
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        PathListRequest list;
+        RecycleRequest recycle;
+        AppendAll(list.paths, {folder + "\\a.txt", folder + "\\tree"});
+        AppendAll(recycle.folders, {folder + "\\"});
+        recycle.useKeepList = true;
+        recycle.keepList.Append("desktop.ini");
+        switch (mode) {
+        case Menu:
+            ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(Strings(list.paths)).Get(), nullptr));
+            EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+            break;
+        case PathListMode:
+            EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&list)));
+            break;
+        case RecycleMode:
+            EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&recycle)));
+            break;
+        }
+        EXPECT_EQ(sixEach, log.m_writesBeforeDeletion) << "2 passes of 3 sweeps, one chunk each";
+        EXPECT_EQ("[.ShellClassInfo]", sandbox::ReadFileBytes(folder + "\\desktop.ini"));
+        EXPECT_EQ(mode == Menu ? Paths{kConfirmSeveral} : Paths(), answers.Texts());
+    }
+}
+
+TEST(HandlerCommand, CancelClickedDuringAMenuRunOfSeveralItemsKeepsTheLaterItemsWhole)
+{
+    const std::string folder = sandbox::FreshFolder("handler_cancel");
+    const std::string bytes(2 * 51200, 'k');
+    Paths selection;
+    for (const char *name : {"\\f0.bin", "\\f1.bin", "\\f2.bin", "\\f3.bin", "\\f4.bin"}) {
+        selection.push_back(folder + name);
+        MakeFile(selection.back(), bytes);
+    }
+    CPassCountSetting passes(1);
+    CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+    ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(selection).Get(), nullptr));
+    DialogAnswerer answers({IDOK});
+    CFileCallLog log;
+    // Six chunk writes per file: the click comes while the third item is being written.
+    log.m_onWrite = [&](size_t writes) {
+        if (writes == 6 * 2 + 3)
+            ClickCancel(*handler.Get());
+    };
+    EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+
+    EXPECT_EQ(Paths{kConfirmSeveral}, answers.Texts());
+    EXPECT_FALSE(sandbox::Exists(selection[0]));
+    EXPECT_FALSE(sandbox::Exists(selection[1]));
+    bool exists = false;
+    EXPECT_NE(bytes, sandbox::ReadFileBytes(selection[2], &exists)) << "partly overwritten";
+    EXPECT_TRUE(exists) << "the item being written when the click came stays";
+    EXPECT_EQ(bytes, sandbox::ReadFileBytes(selection[3])) << "after the click";
+    EXPECT_EQ(bytes, sandbox::ReadFileBytes(selection[4])) << "after the click";
 }
 
 // A selected drive root gives up its contents but itself stays, attributes and all; so does a
