@@ -24,6 +24,42 @@ bool IsFullPath(const wchar_t *wide)
     return (driveLetter && wide[1] == L':' && wide[2] == L'\\') || (wide[0] == L'\\' && wide[1] == L'\\');
 }
 
+// The last name of a wide path.
+std::wstring LastName(const std::wstring &path)
+{
+    return path.substr(path.rfind(L'\\') + 1);
+}
+
+// One of the path calls that fill a buffer of the length they first ask for; empty on failure.
+std::wstring AskedPath(DWORD(WINAPI *call)(LPCWSTR, LPWSTR, DWORD), const std::wstring &path)
+{
+    const DWORD size = call(path.c_str(), nullptr, 0);
+    if (size == 0)
+        return std::wstring();
+    std::wstring result(size, L'\0');
+    const DWORD length = call(path.c_str(), &result[0], size);
+    result.resize(length < size ? length : 0);
+    return result;
+}
+
+// The short (8.3) name of the item at the wide path, whose last name is longName, in its exact
+// ANSI form; false when the item has none. The short name must lead back to this very item:
+// some systems (Wine) let another file bear it as its long name, and that one would be opened.
+bool ShortNameOf(const std::wstring &itemPath, const std::wstring &longName, String &name)
+{
+    const std::wstring shortPath = AskedPath(GetShortPathNameW, itemPath);
+    const std::wstring shortName = LastName(shortPath);
+    // Without a short name (8.3 names turned off) the system gives the long name back, which has
+    // no exact form either.
+    if (shortName.empty() || HasWildcards(shortName.c_str()))
+        return false;
+    if (lstrcmpiW(LastName(AskedPath(GetLongPathNameW, shortPath)).c_str(), longName.c_str()) != 0)
+        return false;
+    bool exact = false;
+    name = ToAnsi(shortName.c_str(), exact);
+    return exact;
+}
+
 } // namespace
 
 String ToAnsi(const wchar_t *wide, bool &exact)
@@ -68,14 +104,25 @@ bool ReachablePath(const wchar_t *widePath, String &path)
         return false;
     bool exact = false;
     path = ToAnsi(widePath, exact);
-    return exact;
-}
-
-bool ReachableName(const WIN32_FIND_DATAW &entry, String &name)
-{
-    if (HasWildcards(entry.cFileName))
-        return false;
-    bool exact = false;
-    name = ToAnsi(entry.cFileName, exact);
-    return exact;
+    if (exact)
+        return true;
+    // Name by name: one that the code page cannot spell is taken by its short name, each decided
+    // on its own, since a volume may hold names with and without one.
+    const std::wstring whole = widePath;
+    String reached;
+    for (size_t start = 0;;) {
+        const size_t found = whole.find(L'\\', start);
+        const size_t end = found == std::wstring::npos ? whole.size() : found;
+        const std::wstring name = whole.substr(start, end - start);
+        String part = ToAnsi(name.c_str(), exact);
+        if (!exact && !ShortNameOf(whole.substr(0, end), name, part))
+            return false;
+        reached += part;
+        if (end == whole.size())
+            break;
+        reached += "\\";
+        start = end + 1;
+    }
+    path = reached;
+    return true;
 }

@@ -18,11 +18,10 @@ String ToAnsi(const wchar_t *wide, bool &exact);
 // The wide text that the A calls read the ANSI text as.
 std::wstring ToWide(const String &ansi);
 
-// The path by which the A calls reach the item that the wide path names; false when there is none.
+// The path by which the A calls reach the item that the full wide path names and nothing else:
+// its exact form, with each name the code page cannot spell replaced by that item's own short
+// (8.3) name. False when some name has neither (8.3 names can be turned off per volume).
 bool ReachablePath(const wchar_t *widePath, String &path);
-
-// The name by which the A calls reach a folder's listed entry; false when there is none.
-bool ReachableName(const WIN32_FIND_DATAW &entry, String &name);
 
 // Every path the module opens fits its MAX_PATH buffers; a longer one is never used, never cut.
 inline bool FitsPathBuffer(const String &path)

@@ -68,8 +68,11 @@ bool DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgres
         ReportUnreached(handler, path);
         return false;
     }
+    const std::wstring widePattern = ToWide(pattern);
+    // The folder's part of every entry's wide path, its backslash included.
+    const std::wstring widePrefix = widePattern.substr(0, widePattern.size() - 1);
     WIN32_FIND_DATAW entry;
-    const CFindHandle search(FindFirstFileW(ToWide(pattern).c_str(), &entry));
+    const CFindHandle search(FindFirstFileW(widePattern.c_str(), &entry));
     if (!search) {
         // A folder without entries (a drive's empty root) gives "not found"; anything else is a
         // folder whose contents are out of sight, not an empty one.
@@ -82,12 +85,11 @@ bool DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgres
     do {
         if (IsDotEntry(entry.cFileName))
             continue;
-        String name;
-        const bool reachable = ReachableName(entry, name);
-        const String fullPath = JoinPath(path, name);
-        if (!reachable || !FitsPathBuffer(fullPath)) {
+        const std::wstring wideFullPath = widePrefix + entry.cFileName;
+        String fullPath;
+        if (!ReachablePath(wideFullPath.c_str(), fullPath) || !FitsPathBuffer(fullPath)) {
             bool exact = false;
-            ReportUnreached(handler, JoinPath(path, ToAnsi(entry.cFileName, exact)));
+            ReportUnreached(handler, ToAnsi(wideFullPath.c_str(), exact));
             continue;
         }
         if (PathIsDirectoryA(fullPath.c_str()))

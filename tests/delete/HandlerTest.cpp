@@ -537,48 +537,95 @@ TEST(HandlerAutomation, ForeignPointersAreRefusedUnreadAlsoThroughInvoke)
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(victim));
 }
 
-// A selected item is used only under a path that is exactly its own and fits the path buffer:
-// DragQueryFileA's cut or best-fit forms name other files. Such an item is reported once, after
-// the question, and the rest of the selection goes on.
-TEST(HandlerCommand, SelectedItemsWithoutAnExactPathAreReportedAndTheirLookalikesStay)
+// A selected item is used only under a path that reaches it and nothing else: never in
+// DragQueryFileA's cut or best-fit forms, which name other files; a name that the ANSI code page
+// cannot spell by the item's own short name. An item without such a path is reported once, after
+// the question, and the rest of the selection goes on. Whatever is deleted is overwritten first.
+TEST(HandlerCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNothingBesideIsTouched)
 {
-    const std::string folder = sandbox::FreshFolder("handler_unreachable");
-    const std::wstring wideFolder = sandbox::Wide(folder);
-    ASSERT_TRUE(CreateDirectoryA((folder + "\\sub").c_str(), nullptr));
-    const std::wstring longPath = wideFolder + L"\\" + std::wstring(MAX_PATH - folder.size() - 4, L'V') + L"-long.txt";
+    const std::string folder = sandbox::FreshFolder("handler_selection");
+    const std::wstring at = sandbox::Wide(folder) + L"\\";
+    const auto make = [](const std::wstring &path) {
+        SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+        sandbox::WriteFileBytes(path, "bytes of " + sandbox::Narrow(path));
+    };
+    const auto shortName = [](const std::wstring &path) {
+        wchar_t buffer[MAX_PATH] = {};
+        GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+        return std::wstring(buffer).substr(std::wstring(buffer).rfind(L'\\') + 1);
+    };
+    const std::wstring longPath = at + std::wstring(MAX_PATH - folder.size() - 4, L'V') + L"-long.txt";
+    const std::wstring cut = longPath.substr(0, MAX_PATH - 1);
+    const std::wstring omega = at + L"\x03A9mega.txt", other = at + L"\x03A9mega-other.txt", tree = at + L"\x03A9dir";
+    const std::wstring dots = at + L"sub\\\xFF0E\xFF0E\xFF3Coutside.txt";
+    make(omega);
+    make(other);
+    // Beside the first, a name like its short name but for its number. The second's short name
+    // borne by another file, made first, as its long name: some systems (Wine) allow it.
+    std::wstring nextNumber = shortName(omega);
+    wchar_t &digit = nextNumber[nextNumber.find(L'.') - 1];
+    digit = digit == L'A' ? L'B' : L'A';
+    const std::wstring squatter = at + shortName(other);
+    DeleteFileW(other.c_str());
+    make(squatter);
+    make(other);
     const struct
     {
-        std::wstring selected;
-        std::wstring lookalike; // what DragQueryFileA makes of it
+        std::vector<std::wstring> made; // each with bytes of its own, kept unless it is to go
+        std::vector<std::wstring> selected; // besides plain.txt
+        std::vector<std::wstring> gone; // besides plain.txt
         bool wideList;
-        std::string reported;
+        Paths reported;
+        size_t overwritten; // files overwritten, then deleted, plain.txt included
     } rows[] = {
-        {longPath, longPath.substr(0, MAX_PATH - 1), false, sandbox::Narrow(longPath)},
-        {wideFolder + L"\\\x03A9mega.txt", wideFolder + L"\\Omega.txt", true, folder + "\\?mega.txt"},
-        {wideFolder + L"\\sub\\\xFF0E\xFF0E\xFF3Coutside.txt", wideFolder + L"\\outside.txt", true,
-         folder + "\\sub\\???outside.txt"},
-        {L"T:", L"T:\\handler_relative.txt", false, "T:"},
+        {{longPath, cut}, {longPath}, {}, false, {sandbox::Narrow(longPath)}, 1},
+        {{omega, at + L"Omega.txt", at + L"\x03A9mega-b.txt", at + nextNumber}, {omega}, {omega}, true, {}, 2},
+        {{dots, at + L"outside.txt"}, {dots}, {dots}, true, {}, 2},
+        {{tree + L"\\\x6587\x4EF6.docx", tree + L"\\\x03A9sub\\x.txt", tree + L"\\name.txt", at + L"Odir\\x.txt"},
+         {tree},
+         {tree},
+         true,
+         {},
+         4},
+        {{other, squatter}, {other}, {}, true, {folder + "\\?mega-other.txt"}, 1},
+        {{L"T:\\handler_relative.txt"}, {L"T:"}, {}, false, {"T:"}, 1},
     };
-    const std::string plain = folder + "\\plain.txt";
+    const std::wstring plain = at + L"plain.txt";
+    CPassCountSetting passes(1);
     for (const auto &row : rows) {
-        SCOPED_TRACE(row.reported);
-        if (row.selected != L"T:")
-            sandbox::WriteFileBytes(row.selected, "selected bytes");
-        sandbox::WriteFileBytes(row.lookalike, "lookalike bytes");
-        MakeFile(plain);
+        SCOPED_TRACE(sandbox::Narrow(row.selected[0]));
+        for (const std::wstring &path : row.made)
+            make(path);
+        make(plain);
+        std::vector<std::wstring> wide = row.selected;
+        wide.push_back(plain);
+        Paths narrow;
+        for (const std::wstring &path : wide)
+            narrow.push_back(sandbox::Narrow(path));
         CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
-        CComPtr<IDataObject> selection = row.wideList ? MakeWideSelection({row.selected, sandbox::Wide(plain)})
-                                                      : MakeSelection({sandbox::Narrow(row.selected), plain});
+        CComPtr<IDataObject> selection = row.wideList ? MakeWideSelection(wide) : MakeSelection(narrow);
         ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
         DialogAnswerer answers({IDOK, IDOK});
+        CFileCallLog log;
         EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
 
-        EXPECT_EQ((Paths{kConfirmSeveral, "Unable to delete file " + row.reported}), answers.Texts());
+        Paths texts = {kConfirmSeveral};
+        for (const std::string &path : row.reported)
+            texts.push_back("Unable to delete file " + path);
+        EXPECT_EQ(texts, answers.Texts());
         EXPECT_FALSE(sandbox::Exists(plain)) << "the rest of the selection goes on";
-        if (row.selected != L"T:") {
-            EXPECT_EQ("selected bytes", sandbox::ReadFileBytes(row.selected));
+        for (const std::wstring &path : row.gone)
+            EXPECT_FALSE(sandbox::Exists(path)) << sandbox::Narrow(path);
+        for (const std::wstring &path : row.made) {
+            const bool goes = std::any_of(row.gone.begin(), row.gone.end(),
+                                          [&](const std::wstring &gone) { return path.rfind(gone, 0) == 0; });
+            if (!goes) {
+                EXPECT_EQ("bytes of " + sandbox::Narrow(path), sandbox::ReadFileBytes(path)) << sandbox::Narrow(path);
+            }
         }
-        EXPECT_EQ("lookalike bytes", sandbox::ReadFileBytes(row.lookalike));
+        EXPECT_EQ(row.overwritten, log.m_writesBeforeDeletion.size());
+        for (const auto &deleted : log.m_writesBeforeDeletion)
+            EXPECT_EQ(3u, deleted.second) << "three sweeps before " << deleted.first;
     }
     sandbox::RemoveTree("T:\\handler_relative.txt");
 }
