@@ -13,13 +13,18 @@ PACKAGES=(
   googletest
   wine wine64 wine32:i386 libwine-dev
   xvfb xauth x11-utils imagemagick
-  coreutils python3
+  coreutils python3 locales
 )
+
+# The double-byte code-page cases run under this locale: Wine takes its ANSI code page from it.
+JAPANESE_LOCALE=ja_JP.UTF-8
+have_japanese_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; }
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+make_japanese_locale() { have_japanese_locale || $SUDO localedef -i ja_JP -f UTF-8 "$JAPANESE_LOCALE"; }
 
-have_all() {
+have_packages() {
   local target
   for target in i686-w64-mingw32 x86_64-w64-mingw32; do
     command -v $target-g++-posix >/dev/null && command -v $target-windres >/dev/null &&
@@ -33,7 +38,8 @@ have_all() {
   [ -f /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/stdole2.tlb ]
 }
 
-if have_all; then
+if have_packages; then
+  make_japanese_locale
   echo "setup: everything is installed"
   exit 0
 fi
@@ -58,5 +64,6 @@ if ! install_packages; then
   install_packages
 fi
 
-have_all || { echo "setup: something is still missing" >&2; exit 1; }
+make_japanese_locale
+have_packages && have_japanese_locale || { echo "setup: something is still missing" >&2; exit 1; }
 echo "setup: done"

@@ -3,6 +3,7 @@
 #include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "common/Exceptions.h"
+#include "delete/MessagePump.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
 #include "module/TypeInfo.h"
@@ -39,14 +40,6 @@ HRESULT CaughtExceptionResult()
     } catch (...) {
         return E_FAIL;
     }
-}
-
-// Keeps the modeless progress dialog responsive between items: the command runs on the host's thread.
-void PumpOneMessage()
-{
-    MSG message;
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&message);
 }
 
 // The progress dialog for the length of one command; it goes however the command ends.
@@ -99,7 +92,7 @@ HRESULT RunRecycleCommand(COrvexDeleteFile &handler, size_t count)
         if (handler.m_bCancelled)
             break;
         SHEmptyRecycleBinA(nullptr, folder.c_str(), kEmptyBinQuietly);
-        PumpOneMessage();
+        DispatchOnePendingMessage();
     }
     return S_OK;
 }
@@ -128,7 +121,7 @@ HRESULT RunShellCommand(COrvexDeleteFile &handler, size_t count)
     for (size_t i = 0; i < count; ++i) {
         const String path = handler.m_paths[i];
         handler.DeletePath(path, handler.m_progress);
-        PumpOneMessage();
+        DispatchOnePendingMessage();
     }
     return S_OK;
 }
@@ -174,7 +167,7 @@ HRESULT RunRequest(COrvexDeleteFile &handler, IUnknown *pUnk, CLiveRecord::Kind 
 
 COrvexDeleteFile::COrvexDeleteFile()
     : m_refCount(0), m_passCount(0), m_bCancelled(false), m_pRecycleRequest(nullptr), m_pPathListRequest(nullptr),
-      m_bMutexExisted(false)
+      m_bMutexExisted(false), m_pCheckedFile(nullptr)
 {
     g_module.Lock();
 }
@@ -362,6 +355,8 @@ STDMETHODIMP COrvexDeleteFile::QueryContextMenu(HMENU menu, UINT indexMenu, UINT
 // methods call it with no argument at all.
 STDMETHODIMP COrvexDeleteFile::InvokeCommand(CMINVOKECOMMANDINFO *)
 {
+    // A host closing during the run gets its WM_QUIT back when the command returns.
+    const CQuitHold quitHold;
     m_bCancelled = false;
     // From here on a menu opened elsewhere may offer Secure Delete again.
     ReleaseSyncMutex();

@@ -9,6 +9,7 @@
 
 struct RecycleRequest;
 struct PathListRequest;
+struct LinkCheck;
 
 // The Secure Delete handler of files and folders, and the deletion engine the other two
 // handlers drive through ICOrvexDeleteFile. Apartment-threaded: everything runs on the thread
@@ -73,6 +74,10 @@ public:
     CKernelHandle m_hCommandMap;
     CMappedView m_pCommandView;
     bool m_bMutexExisted;
+    // The file of the SecureDeleteFile step under way, as the step's one look at it found it;
+    // null between steps. The step's own calls on that path confirm it instead of looking again.
+    const LinkCheck *m_pCheckedFile;
+    const LinkCheck *CheckedFileFor(const String &path) const;
     // Selected items that no path reaches, as they can be shown; reported when the command runs.
     PathList m_unreachable;
 };

@@ -178,18 +178,51 @@ HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFol
     return result;
 }
 
+const LinkCheck *COrvexDeleteFile::CheckedFileFor(const String &path) const
+{
+    return m_pCheckedFile && m_pCheckedFile->path == path ? m_pCheckedFile : nullptr;
+}
+
+namespace {
+
+// The step's one look at its file, for the calls the step makes on it.
+class CCheckedFileScope
+{
+public:
+    CCheckedFileScope(const LinkCheck *&slot, const LinkCheck &check) : m_slot(slot), m_previous(slot)
+    {
+        slot = &check;
+    }
+    ~CCheckedFileScope() { m_slot = m_previous; }
+    CCheckedFileScope(const CCheckedFileScope &) = delete;
+    CCheckedFileScope &operator=(const CCheckedFileScope &) = delete;
+
+private:
+    const LinkCheck *&m_slot;
+    const LinkCheck *m_previous;
+};
+
+} // namespace
+
 HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dialog)
 {
+    // One look before anything changes: a file that is refused keeps its attributes too,
+    // which belong to the file and so to its other names as well.
+    const LinkCheck check = CheckLinks(path);
     // A link to a file elsewhere is neither overwritten nor deleted: it stays, and the user
     // is told it was not deleted.
-    if (IsLinkPath(path)) {
+    if (check.verdict == LinkVerdict::Link) {
         if (m_bCancelled)
             return S_OK;
         ReportNotDeleted(path);
         return HRESULT_FROM_WIN32(kLinkedFileError);
     }
-    ResetAttributes(path, &kPlainAttributes);
-    HRESULT hr = CorruptFile(path, m_passCount, dialog);
+    const CCheckedFileScope checked(m_pCheckedFile, check);
+    HRESULT hr = HRESULT_FROM_WIN32(kLinkedFileError); // its contents live under another name too
+    if (check.verdict == LinkVerdict::Own) {
+        ResetAttributes(path, &kPlainAttributes);
+        hr = CorruptFile(path, m_passCount, dialog);
+    }
     if (FAILED(hr)) {
         // The progress window would cover the message; it stays hidden for the rest of the run.
         ShowWindow(dialog.m_hWnd, SW_HIDE);
@@ -208,7 +241,8 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
 HRESULT COrvexDeleteFile::RemoveFile(const String &path)
 {
     // Wine deletes the target of a link it is asked to delete.
-    if (IsLinkPath(path))
+    const LinkCheck *checked = CheckedFileFor(path);
+    if (checked ? !StillResolvesTo(path, checked->resolved) : IsLinkPath(path))
         return E_FAIL;
     ResetAttributes(path, &kPlainAttributes);
     return DeleteFileA(path.c_str()) ? S_OK : E_FAIL;
@@ -223,7 +257,7 @@ HRESULT COrvexDeleteFile::ResetAttributes(const String &path, const DWORD *attri
     if (current & FILE_ATTRIBUTE_NORMAL)
         return S_OK;
     // Changing a link's attributes may change those of its target.
-    if (IsLinkPath(path))
+    if (!CheckedFileFor(path) && IsLinkPath(path))
         return S_OK;
     return SetFileAttributesA(path.c_str(), *attributes) ? S_OK : E_FAIL;
 }

@@ -5,73 +5,188 @@
 namespace {
 
 using FinalPathFn = DWORD(WINAPI *)(HANDLE, LPSTR, DWORD, DWORD);
+using FileInfoExFn = BOOL(WINAPI *)(HANDLE, int, LPVOID, DWORD);
 const DWORD kFinalPathBuffer = 1024;
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// How GetFinalPathNameByHandle begins a path with a drive letter.
+const char kResolvedPrefix[] = "\\\\?\\";
+
+// GetFileInformationByHandleEx's classes and records, as Vista and later define them.
+const int kFileStandardInfo = 1;
+const int kFileAttributeTagInfo = 9;
+struct FileStandardInfo
+{
+    LARGE_INTEGER allocationSize;
+    LARGE_INTEGER endOfFile;
+    DWORD numberOfLinks;
+    BOOLEAN deletePending;
+    BOOLEAN directory;
+};
+struct FileAttributeTagInfo
+{
+    DWORD fileAttributes;
+    DWORD reparseTag;
+};
+
+template <typename Function>
+Function Kernel32Function(const char *name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
+}
 
 // Vista and later; the older systems have no file symbolic links to find.
 FinalPathFn FinalPathFunction()
 {
-    static const FinalPathFn function = reinterpret_cast<FinalPathFn>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+    static const FinalPathFn function = Kernel32Function<FinalPathFn>("GetFinalPathNameByHandleA");
     return function;
 }
 
-// The path the system resolves an existing name to, links followed; empty when unknown.
-String ResolvedPath(const String &path, FinalPathFn finalPath)
+// Vista and later. GetFileInformationByHandle also asks for the volume's serial number, which
+// on some systems (Wine) costs a round trip to another process for every file.
+FileInfoExFn FileInfoExFunction()
 {
-    const CFileHandle handle(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle)
-        return String();
+    static const FileInfoExFn function = Kernel32Function<FileInfoExFn>("GetFileInformationByHandleEx");
+    return function;
+}
+
+bool QueryLinksAndAttributes(HANDLE file, DWORD &links, DWORD &attributes)
+{
+    if (const FileInfoExFn infoEx = FileInfoExFunction()) {
+        FileStandardInfo standard;
+        FileAttributeTagInfo tag;
+        if (!infoEx(file, kFileStandardInfo, &standard, sizeof(standard)) ||
+            !infoEx(file, kFileAttributeTagInfo, &tag, sizeof(tag)))
+            return false;
+        links = standard.numberOfLinks;
+        attributes = tag.fileAttributes;
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info))
+        return false;
+    links = info.nNumberOfLinks;
+    attributes = info.dwFileAttributes;
+    return true;
+}
+
+// Where the system resolves an open file to, links followed; empty when unknown.
+String FinalPath(HANDLE file, FinalPathFn finalPath)
+{
     String resolved;
     char *buffer = resolved.GetBuffer(kFinalPathBuffer);
-    const DWORD length = finalPath(handle.Get(), buffer, kFinalPathBuffer, 0);
+    const DWORD length = finalPath(file, buffer, kFinalPathBuffer, 0);
     if (length == 0 || length >= kFinalPathBuffer)
         buffer[0] = '\0';
     resolved.ReleaseBuffer();
     return resolved;
 }
 
+CFileHandle OpenForLooking(const String &path)
+{
+    return CFileHandle(CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                   nullptr));
+}
+
+String ResolvedPath(const String &path, FinalPathFn finalPath)
+{
+    const CFileHandle handle = OpenForLooking(path);
+    return handle ? FinalPath(handle.Get(), finalPath) : String();
+}
+
+// Scanned as text of the ANSI code page: a double-byte character's trail byte may be 0x5C.
+bool EndsWithSeparator(const String &path)
+{
+    return !path.IsEmpty() && FileNamePart(path).IsEmpty();
+}
+
 // Some systems show a symbolic link to a file as a plain file (no reparse attribute). Such a
 // link resolves to somewhere other than its own folder's resolved path plus its own name.
-bool ResolvesElsewhere(const String &path)
+bool LivesInItsFolder(const String &path, const String &resolved, FinalPathFn finalPath)
 {
-    const FinalPathFn finalPath = FinalPathFunction();
-    if (!finalPath)
-        return false;
-    WIN32_FIND_DATAA entry;
-    const CFindHandle find(FindFirstFileA(path.c_str(), &entry));
-    const String name = FileNamePart(path);
-    if (!find || name.Length() >= path.Length())
+    // A path that resolves to itself went through no link at all: its folder need not be asked.
+    if (lstrcmpiA((kResolvedPrefix + path).c_str(), resolved.c_str()) == 0)
         return true;
+    const String name = FileNamePart(path);
+    if (name.IsEmpty() || name.Length() >= path.Length())
+        return false;
     String folder = path.Left(path.Length() - name.Length());
     if (folder.Length() > 1 && folder[folder.Length() - 2] != ':')
         folder = folder.Left(folder.Length() - 1); // keep the backslash of a drive's root only
     String expected = ResolvedPath(folder, finalPath);
-    const String resolved = ResolvedPath(path, finalPath);
-    if (expected.IsEmpty() || resolved.IsEmpty())
-        return true; // unknown counts as a link: refusing costs a message, not someone's data
-    if (expected[expected.Length() - 1] != '\\')
+    if (expected.IsEmpty())
+        return false;
+    if (!EndsWithSeparator(expected))
         expected += "\\";
-    return lstrcmpiA((expected + entry.cFileName).c_str(), resolved.c_str()) != 0;
+    if (lstrcmpiA((expected + name).c_str(), resolved.c_str()) == 0)
+        return true;
+    // The path may give the short form of the name; the folder lists the long one.
+    WIN32_FIND_DATAA entry;
+    const CFindHandle find(FindFirstFileA(path.c_str(), &entry));
+    return find && lstrcmpiA((expected + entry.cFileName).c_str(), resolved.c_str()) == 0;
 }
 
 } // namespace
 
-bool IsLinkPath(const String &path)
+LinkCheck CheckLinks(const String &path)
 {
+    LinkCheck check;
+    check.path = path;
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return true;
-    return !(attributes & FILE_ATTRIBUTE_DIRECTORY) && ResolvesElsewhere(path);
+        return check;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        check.verdict = LinkVerdict::Link;
+        return check;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return check;
+
+    // Unknown counts as a link: refusing costs a message, not someone's data.
+    const CFileHandle file = OpenForLooking(path);
+    const FinalPathFn finalPath = FinalPathFunction();
+    if (finalPath) {
+        check.resolved = file ? FinalPath(file.Get(), finalPath) : String();
+        if (check.resolved.IsEmpty() || !LivesInItsFolder(path, check.resolved, finalPath)) {
+            check.verdict = LinkVerdict::Link;
+            return check;
+        }
+    }
+    if (file && HasOtherNames(file.Get()))
+        check.verdict = LinkVerdict::OtherNames;
+    return check;
+}
+
+bool IsLinkPath(const String &path)
+{
+    return CheckLinks(path).verdict == LinkVerdict::Link;
 }
 
 bool HasOtherNames(HANDLE file)
 {
-    BY_HANDLE_FILE_INFORMATION info;
+    DWORD links = 0;
+    DWORD attributes = 0;
     // Unknown means shared: refusing costs a message, guessing wrong costs someone's data.
-    if (!GetFileInformationByHandle(file, &info))
+    if (!QueryLinksAndAttributes(file, links, attributes))
         return true;
-    return info.nNumberOfLinks > 1 || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return links > 1 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool StillResolvesTo(HANDLE file, const String &resolved)
+{
+    const FinalPathFn finalPath = FinalPathFunction();
+    if (!finalPath || resolved.IsEmpty())
+        return true;
+    return lstrcmpiA(FinalPath(file, finalPath).c_str(), resolved.c_str()) == 0;
+}
+
+bool StillResolvesTo(const String &path, const String &resolved)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    if (resolved.IsEmpty())
+        return true;
+    const CFileHandle file = OpenForLooking(path);
+    return file && StillResolvesTo(file.Get(), resolved);
 }

@@ -7,6 +7,25 @@
 // outside the selection. Reported as this error, so the file stays and the user is told.
 const DWORD kLinkedFileError = ERROR_NOT_SUPPORTED;
 
+enum class LinkVerdict
+{
+    Own,        // nothing but this name leads to it
+    Link,       // a junction, mount point or symbolic link, or a name that resolves elsewhere
+    OtherNames, // a file whose contents also live under another name (a hard link)
+};
+
+// One look at a path before anything of it is changed, and where the file it names lives (the
+// resolved path; empty for a folder, a missing path, or where the system cannot say).
+struct LinkCheck
+{
+    String path;
+    LinkVerdict verdict = LinkVerdict::Own;
+    String resolved;
+};
+
+// A missing path counts as own: the open that follows fails and says so.
+LinkCheck CheckLinks(const String &path);
+
 // A junction, mount point or symbolic link, of a folder or a file. The walk leaves it where it
 // is: it never follows it, never changes its attributes, and never deletes it, because some
 // systems (Wine) carry out a deletion or an attribute change on the link's target.
@@ -14,3 +33,8 @@ bool IsLinkPath(const String &path);
 
 // True when the open file's contents also live under another name (a hard link).
 bool HasOtherNames(HANDLE file);
+
+// True while the open file, or the file a path names now, is still the one a check found at
+// resolved. With nothing resolved (the system cannot say) there is nothing to compare.
+bool StillResolvesTo(HANDLE file, const String &resolved);
+bool StillResolvesTo(const String &path, const String &resolved);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "delete/LinkGuard.h"
+#include "delete/MessagePump.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ const UINT kRedrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 const char kEllipsis[] = ".......";
 const size_t kEllipsisLength = sizeof(kEllipsis) - 1;
 const size_t kTailTrim = 3;
-
-// No worker thread: the dialog lives on this thread and only sees its messages (the Cancel
-// click among them) when the engine hands them over, one at a time.
-void DispatchOnePendingMessage()
-{
-    MSG msg;
-    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-}
 
 void FillWithRand(BYTE *buffer, DWORD size)
 {
@@ -81,14 +73,16 @@ void WriteSubPass(HANDLE file, ULONGLONG length, DWORD chunk, BYTE *buffer, bool
 
 HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgressDlg &dialog)
 {
-    // Through a link the writes would land outside the selection.
-    if (IsLinkPath(path))
+    // Through a link the writes would land outside the selection. The deletion step has
+    // looked at its file already; the handle written through is then confirmed instead.
+    const LinkCheck *checked = CheckedFileFor(path);
+    if (!checked && IsLinkPath(path))
         return HRESULT_FROM_WIN32(kLinkedFileError);
     const CFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return HRESULT_FROM_WIN32(GetLastError());
-    if (HasOtherNames(file.Get()))
+    if (HasOtherNames(file.Get()) || (checked && !StillResolvesTo(file.Get(), checked->resolved)))
         return HRESULT_FROM_WIN32(kLinkedFileError);
 
     // A length that cannot be read must not pass for an empty file: that one is deleted unwritten.

@@ -3,6 +3,7 @@
 #include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "delete/COrvexDeleteFile.h"
+#include "delete/DirectDeleteHandler.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
 #include "module/TypeInfo.h"
@@ -227,14 +228,12 @@ STDMETHODIMP CShelLinkHandler::InvokeCommand(CMINVOKECOMMANDINFO *)
 
         PathListRequest request;
         request.paths = m_files;
-        // The shell's threads are initialised for COM already; in-process only, the record's
-        // address is handed over as it is, never through a proxy.
-        CComPtr<ICOrvexDeleteFile> deleter;
-        if (FAILED(CoCreateInstance(CLSID_CCOrvexDeleteFile, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                    IID_ICOrvexDeleteFile, deleter.ReceiveVoid())))
+        // The record's address is handed over as it is: to the object itself, never to a proxy.
+        const CDirectDeleteHandler deleter;
+        if (!deleter.Get())
             return E_FAIL;
         // The deleter reports its own failures to the user.
-        deleter->ClearRaw(reinterpret_cast<IUnknown *>(&request));
+        deleter.Get()->ClearRaw(reinterpret_cast<IUnknown *>(&request));
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;

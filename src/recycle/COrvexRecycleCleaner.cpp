@@ -1,6 +1,7 @@
 #include "recycle/COrvexRecycleCleaner.h"
 #include "common/ComPtr.h"
 #include "common/QueryTable.h"
+#include "delete/DirectDeleteHandler.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
 #include "module/TypeInfo.h"
@@ -55,23 +56,6 @@ String ShellBinName()
     allocator->Free(items);
     return converted ? String(path) : String();
 }
-
-// Pairs CoInitialize with CoUninitialize; a thread already in another apartment model is left as it was.
-class CComInitScope
-{
-public:
-    CComInitScope() : m_initialized(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~CComInitScope()
-    {
-        if (m_initialized)
-            CoUninitialize();
-    }
-    CComInitScope(const CComInitScope &) = delete;
-    CComInitScope &operator=(const CComInitScope &) = delete;
-
-private:
-    bool m_initialized;
-};
 
 } // namespace
 
@@ -315,14 +299,12 @@ STDMETHODIMP COrvexRecycleCleaner::InvokeCommand(CMINVOKECOMMANDINFO *info)
         request.folders = m_bins;
         request.keepList = m_keepList;
 
-        CComInitScope com;
-        CComPtr<ICOrvexDeleteFile> deleter;
-        // In-process only: the record's address is handed over as it is, never through a proxy.
-        if (FAILED(CoCreateInstance(CLSID_CCOrvexDeleteFile, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                    IID_ICOrvexDeleteFile, deleter.ReceiveVoid())))
+        // The record's address is handed over as it is: to the object itself, never to a proxy.
+        const CDirectDeleteHandler deleter;
+        if (!deleter.Get())
             return E_FAIL;
         // The deleter reports its own failures to the user.
-        deleter->ClearRecycle(reinterpret_cast<IUnknown *>(&request));
+        deleter.Get()->ClearRecycle(reinterpret_cast<IUnknown *>(&request));
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;

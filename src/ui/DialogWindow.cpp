@@ -1,13 +1,23 @@
 #include "ui/DialogWindow.h"
 #include "module/Module.h"
 
-static const char kObjectProperty[] = "OrvexSkinDialog";
+// The dialog's own slot for its owner's data: read for every message, it costs no more than
+// reading the window (a property is a trip to the server on some systems, Wine among them).
+static CDialogWindow *ObjectOf(HWND dialog)
+{
+    return reinterpret_cast<CDialogWindow *>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+static void SetObjectOf(HWND dialog, CDialogWindow *object)
+{
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(object));
+}
 
 CDialogWindow::~CDialogWindow()
 {
     // The window must not call an object that is gone.
     if (m_hWnd && IsWindow(m_hWnd)) {
-        RemovePropA(m_hWnd, kObjectProperty);
+        SetObjectOf(m_hWnd, nullptr);
         DestroyWindow(m_hWnd);
     }
 }
@@ -52,14 +62,14 @@ HWND CDialogWindow::CreateModeless(UINT templateId, HWND parent)
 
 INT_PTR CALLBACK CDialogWindow::StartDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CDialogWindow *object = static_cast<CDialogWindow *>(GetPropA(dialog, kObjectProperty));
+    CDialogWindow *object = ObjectOf(dialog);
     if (!object) {
         object = static_cast<CDialogWindow *>(g_module.TakeCreateRecord());
         if (!object)
             return FALSE;
         object->m_hWnd = dialog;
         object->m_bAttached = true;
-        SetPropA(dialog, kObjectProperty, object);
+        SetObjectOf(dialog, object);
         SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DialogProc));
     }
     return object->Dispatch(message, wParam, lParam);
@@ -67,7 +77,7 @@ INT_PTR CALLBACK CDialogWindow::StartDialogProc(HWND dialog, UINT message, WPARA
 
 INT_PTR CALLBACK CDialogWindow::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CDialogWindow *object = static_cast<CDialogWindow *>(GetPropA(dialog, kObjectProperty));
+    CDialogWindow *object = ObjectOf(dialog);
     return object ? object->Dispatch(message, wParam, lParam) : FALSE;
 }
 
@@ -88,7 +98,7 @@ INT_PTR CDialogWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 {
     HWND dialog = m_hWnd;
     if (message == WM_NCDESTROY) {
-        RemovePropA(dialog, kObjectProperty);
+        SetObjectOf(dialog, nullptr);
         OnFinalMessage();
         m_hWnd = nullptr;
         return FALSE;

@@ -12,6 +12,15 @@ CHoverButton::CHoverButton() : m_cursor(LoadCursorA(nullptr, IDC_ARROW))
 {
 }
 
+void CHoverButton::OnAttach()
+{
+    // An earlier window may have gone while hovered: its face would stick, and tracking armed
+    // for it would never be armed again.
+    m_bHover = false;
+    m_bTracking = false;
+    m_savedCursor = nullptr;
+}
+
 bool CHoverButton::SubclassOwnerDraw(HWND button)
 {
     if (!SubclassWindow(button))
@@ -110,6 +119,27 @@ bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_ERASEBKGND:
         result = 1; // the face covers the whole button
         return true;
+    case WM_GETDLGCODE:
+        // To the dialog manager an owner-drawn button is no push button, so Enter would give the
+        // default id whatever has the focus: Enter on a focused Cancel would confirm. The focused
+        // button answers as the default one, and Enter presses it.
+        result = DLGC_BUTTON | (GetFocus() == m_hWnd ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        return true;
+    case BM_SETSTYLE:
+        // The dialog manager marks the default by switching push-button styles; ours stay owner-drawn.
+        result = DefaultProc(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
+        return true;
+    case WM_KEYDOWN:
+        // Where no dialog manager takes these keys first (the progress dialog runs under the
+        // deletion's own message pump), Enter presses the button as Space does and Escape cancels.
+        if (wParam == VK_RETURN)
+            NotifyDialog(GetDlgCtrlID(m_hWnd), m_hWnd);
+        else if (wParam == VK_ESCAPE)
+            NotifyDialog(IDCANCEL, GetDlgItem(GetParent(m_hWnd), IDCANCEL));
+        else
+            return false;
+        result = 0;
+        return true;
     case OCM_DRAWITEM:
         Draw(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
         result = TRUE;
@@ -124,6 +154,11 @@ bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
     default:
         return CSubclassedWindow::ProcessWindowMessage(message, wParam, lParam, result);
     }
+}
+
+void CHoverButton::NotifyDialog(int id, HWND control) const
+{
+    SendMessageA(GetParent(m_hWnd), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
 
 void CHoverButton::Draw(const DRAWITEMSTRUCT &item) const

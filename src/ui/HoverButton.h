@@ -34,7 +34,13 @@ public:
     HIMAGELIST m_faces = nullptr; // not owned
     int m_faceBase = 0;
 
+protected:
+    // The mouse state belonged to the earlier window.
+    void OnAttach() override;
+
 private:
     static ATOM RegisterClassOnce(WNDPROC *buttonProc);
     void Draw(const DRAWITEMSTRUCT &item) const;
+    // A click of control id as the dialog sees it.
+    void NotifyDialog(int id, HWND control) const;
 };

@@ -16,6 +16,13 @@ void CSkinLabel::Redraw()
         RedrawWindow(m_hWnd, nullptr, nullptr, kRedrawNow);
 }
 
+void CSkinLabel::OnAttach()
+{
+    // The progress dialog's label is attached again for every run; the last run's line must go.
+    m_label = String();
+    m_bClearOnce = false;
+}
+
 bool CSkinLabel::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result)
 {
     switch (message) {
@@ -31,8 +38,10 @@ bool CSkinLabel::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         Redraw();
         return true;
     case WM_ENABLE:
+        // Handled here: the static control would paint its own grey box over the skin.
         Redraw();
-        return false;
+        result = 0;
+        return true;
     case WM_NCHITTEST:
         result = HTTRANSPARENT; // clicks go to the dialog beneath
         return true;

@@ -22,6 +22,10 @@ public:
     bool m_bClearOnce = false; // cover the old text with white at the next paint
     String m_label;            // drawn instead of the window text when not empty
 
+protected:
+    // A new window starts with its own window text.
+    void OnAttach() override;
+
 private:
     void Paint();
 };

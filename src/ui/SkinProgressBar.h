@@ -22,5 +22,26 @@ public:
     CBitmap m_blockBitmap;
 
 private:
+    // What the cached row of blocks was drawn for; another size or look draws it again.
+    struct StripKey
+    {
+        int width, height, blockWidth, blockHeight, gap;
+        HBITMAP blockBitmap;
+        COLORREF blockColor;
+        bool operator==(const StripKey &other) const;
+    };
+
     void Paint();
+    StripKey CurrentKey(int width, int height) const;
+    RECT BlockRect(LONGLONG index, int height) const;
+    bool PrepareStrip(HDC dc, const StripKey &key);
+    void DrawBlock(HDC dc, const RECT &block, HBRUSH brush) const;
+
+    // Every block that can show, drawn once; a paint copies the first K + 1 of them through
+    // m_blockShapes, so that the gaps keep what lies beneath the bar.
+    CBitmap m_strip;
+    CMemoryDC m_stripDC; // holds m_strip, so that a paint creates no device context
+    CRegion m_blockShapes;
+    StripKey m_stripKey = {};
+    int m_stripHeight = 0;
 };

@@ -1,7 +1,18 @@
 #include "ui/SubclassedWindow.h"
 #include "module/Module.h"
 
-static const char kObjectProperty[] = "OrvexSkinControl";
+// The object of an attached window lives in the window's user data: looked up for every
+// message, it must cost no more than reading the window (a property is a trip to the server
+// on some systems, Wine among them).
+static CSubclassedWindow *ObjectOf(HWND window)
+{
+    return reinterpret_cast<CSubclassedWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+static void SetObjectOf(HWND window, CSubclassedWindow *object)
+{
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+}
 
 CSubclassedWindow::~CSubclassedWindow()
 {
@@ -9,13 +20,13 @@ CSubclassedWindow::~CSubclassedWindow()
     if (m_hWnd && IsWindow(m_hWnd)) {
         if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == WindowProc)
             SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_prevProc));
-        RemovePropA(m_hWnd, kObjectProperty);
+        SetObjectOf(m_hWnd, nullptr);
     }
 }
 
 bool CSubclassedWindow::SubclassWindow(HWND window)
 {
-    if (!window || m_hWnd || GetPropA(window, kObjectProperty))
+    if (!window || m_hWnd || ObjectOf(window))
         return false;
     WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
     if (!previous)
@@ -28,8 +39,9 @@ bool CSubclassedWindow::SubclassWindow(HWND window)
 
 void CSubclassedWindow::Attach(HWND window)
 {
+    OnAttach();
     m_hWnd = window;
-    SetPropA(window, kObjectProperty, this);
+    SetObjectOf(window, this);
 }
 
 bool CSubclassedWindow::ProcessWindowMessage(UINT, WPARAM, LPARAM, LRESULT &)
@@ -51,7 +63,7 @@ LRESULT CSubclassedWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         WNDPROC previous = m_prevProc;
         if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) == WindowProc)
             SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-        RemovePropA(window, kObjectProperty);
+        SetObjectOf(window, nullptr);
         m_hWnd = nullptr;
         return CallWindowProcA(previous, window, message, wParam, lParam);
     }
@@ -68,7 +80,7 @@ LRESULT CSubclassedWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK CSubclassedWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CSubclassedWindow *object = static_cast<CSubclassedWindow *>(GetPropA(window, kObjectProperty));
+    CSubclassedWindow *object = ObjectOf(window);
     if (!object)
         return DefWindowProcA(window, message, wParam, lParam);
     return object->Dispatch(message, wParam, lParam);
@@ -76,7 +88,7 @@ LRESULT CALLBACK CSubclassedWindow::WindowProc(HWND window, UINT message, WPARAM
 
 LRESULT CALLBACK CSubclassedWindow::StartWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CSubclassedWindow *object = static_cast<CSubclassedWindow *>(GetPropA(window, kObjectProperty));
+    CSubclassedWindow *object = ObjectOf(window);
     if (!object) {
         object = static_cast<CSubclassedWindow *>(g_module.TakeCreateRecord());
         if (!object)

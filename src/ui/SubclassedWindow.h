@@ -3,8 +3,9 @@
 
 // Base of the skinned controls: an object that takes over the window procedure of a control
 // (a template control by subclassing, or a window it creates itself) and passes on what it
-// does not handle to the window's previous procedure. The window finds its object through a
-// window property, so no executable thunk is needed.
+// does not handle to the window's previous procedure. The window finds its object through its
+// user data (GWLP_USERDATA, which the module's controls leave to it), so no executable thunk
+// is needed.
 class CSubclassedWindow
 {
 public:
@@ -33,6 +34,8 @@ public:
 protected:
     // What a created window hands on to: the procedure of the class it was built from.
     void SetPreviousProc(WNDPROC proc) { m_prevProc = proc; }
+    // A window is attached: what the object kept of an earlier window must not carry over.
+    virtual void OnAttach() {}
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

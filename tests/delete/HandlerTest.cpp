@@ -413,6 +413,70 @@ TEST(HandlerCommand, EmptySelectionIsReportedAndEndsTheCommand)
     EXPECT_EQ(nullptr, handler->m_progress.m_hWnd);
 }
 
+// A WM_QUIT that reaches the host's thread during a run (between items, between bins, between
+// the chunks of a file) is in the queue again, with its exit code, when the command returns. The
+// run goes on to its end meanwhile, and a report in the middle of it still waits for the user.
+TEST(HandlerCommand, AQuitDuringTheRunIsQueuedAgainWhenTheCommandReturns)
+{
+    const std::string folder = sandbox::FreshFolder("handler_quit");
+    const std::string written = folder + "\\written.bin", locked = folder + "\\locked.txt";
+    const auto quitAtFirstItem = [](CRecordingHandler &handler, int code) {
+        handler.m_onDelete = [code](size_t handed) {
+            if (handed == 1)
+                PostQuitMessage(code);
+        };
+    };
+    const struct
+    {
+        const char *name;
+        int code;
+        std::function<void(int)> run;
+    } rows[] = {
+        {"menu run of two items", 11,
+         [&](int code) {
+             CComPtr<CRecordingHandler> handler = RecordingHandler({"S:\\q1", "S:\\q2"});
+             quitAtFirstItem(*handler.Get(), code);
+             DialogAnswerer answers({IDOK});
+             EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+             EXPECT_EQ((Paths{"S:\\q1", "S:\\q2"}), handler->m_deleted);
+         }},
+        {"two bins", 12,
+         [&](int code) {
+             RecycleRequest request;
+             request.useKeepList = true;
+             AppendAll(request.folders, {"S:\\bin1", "T:\\bin2"});
+             CEmptyBinSpy bins;
+             CComPtr<CRecordingHandler> handler = RecordingHandler();
+             quitAtFirstItem(*handler.Get(), code);
+             EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&request)));
+             EXPECT_EQ((Paths{"S:\\bin1", "T:\\bin2"}), handler->m_deleted);
+             EXPECT_EQ(2u, CEmptyBinSpy::s_calls.size());
+         }},
+        {"a file being overwritten, then a report", 13,
+         [&](int code) {
+             MakeFile(written, std::string(120000, 'w'));
+             MakeFile(locked);
+             const CFileHandle lock(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+             PathListRequest request;
+             AppendAll(request.paths, {written, locked});
+             CComPtr<ICOrvexDeleteFile> handler = MakeHandler<ICOrvexDeleteFile>(IID_ICOrvexDeleteFile);
+             DialogAnswerer answers({IDOK});
+             PostQuitMessage(code);
+             EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&request)));
+             EXPECT_FALSE(sandbox::Exists(written));
+             EXPECT_EQ(Paths{"Unable to corrupt file locked.txt"}, answers.Texts());
+         }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        row.run(row.code);
+        MSG quit = {};
+        EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was dropped";
+        EXPECT_EQ(static_cast<WPARAM>(row.code), quit.wParam);
+        EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "one quit, posted once";
+    }
+}
+
 TEST(HandlerCommand, BothRequestsSetMeansShellModeWithAQuestion)
 {
     RecycleRequest recycle;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "EngineHarness.h"
 #include "support/DialogAnswerer.h"
 
@@ -77,6 +79,10 @@ TEST(LinkDeletion, FileWithASecondHardLinkIsReportedAndLeftWhole)
     MakeFile(original, 3000);
     MakeFile(root + "\\selected\\own.bin", 30);
     ASSERT_TRUE(CreateHardLinkA(alias.c_str(), original.c_str(), nullptr)) << GetLastError();
+    // Set under the name outside; attributes belong to the file, so the selected name has them too.
+    const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    ASSERT_TRUE(SetFileAttributesA(original.c_str(), attributes));
+    ASSERT_EQ(attributes, GetFileAttributesA(alias.c_str()) & attributes);
     EngineHarness harness(1);
     DialogAnswerer answers({IDOK});
     WriteFileSpy spy(harness);
@@ -87,6 +93,87 @@ TEST(LinkDeletion, FileWithASecondHardLinkIsReportedAndLeftWhole)
     EXPECT_EQ(3u, spy.Writes().size()) << "only the file with one name is overwritten";
     EXPECT_EQ(PatternBytes(3000), sandbox::ReadFileBytes(original));
     EXPECT_EQ(PatternBytes(3000), sandbox::ReadFileBytes(alias));
+    EXPECT_EQ(attributes, GetFileAttributesA(original.c_str()) & attributes) << "a refused file is left as it was";
     EXPECT_FALSE(sandbox::Exists(root + "\\selected\\own.bin"));
     EXPECT_TRUE(sandbox::Exists(root + "\\selected"));
+}
+
+namespace {
+
+// Turns the selected file into a second name of a file outside, right after the deletion step
+// has looked at it (at its attribute reset), as another program could.
+struct LinkedAfterTheLook
+{
+    using SetAttributesFunction = BOOL(WINAPI *)(LPCSTR, DWORD);
+
+    static BOOL WINAPI Hook(LPCSTR path, DWORD attributes)
+    {
+        const BOOL ok = hook->Original<SetAttributesFunction>()(path, attributes);
+        if (selected == path) {
+            selected.clear();
+            DeleteFileA(path);
+            EXPECT_TRUE(CreateHardLinkA(path, outside.c_str(), nullptr)) << GetLastError();
+        }
+        return ok;
+    }
+
+    static std::string selected, outside;
+    static CImportHook *hook;
+};
+std::string LinkedAfterTheLook::selected, LinkedAfterTheLook::outside;
+CImportHook *LinkedAfterTheLook::hook = nullptr;
+
+} // namespace
+
+TEST(LinkDeletion, AFileThatGainsASecondNameAfterItsCheckIsNotWritten)
+{
+    const std::string root = sandbox::FreshFolder("engine_latelink");
+    const std::string outside = root + "\\outside.bin", selected = root + "\\selected.bin";
+    MakeFile(outside, 3000);
+    MakeFile(selected, 30);
+    EngineHarness harness(1);
+    DialogAnswerer answers({IDOK});
+    WriteFileSpy spy(harness);
+    LinkedAfterTheLook::selected = selected;
+    LinkedAfterTheLook::outside = outside;
+    CImportHook hook("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(&LinkedAfterTheLook::Hook));
+    LinkedAfterTheLook::hook = &hook;
+
+    harness.Delete(selected);
+
+    EXPECT_TRUE(LinkedAfterTheLook::selected.empty()) << "the attributes were not reset";
+    EXPECT_TRUE(spy.Writes().empty());
+    EXPECT_EQ(PatternBytes(3000), sandbox::ReadFileBytes(outside));
+    EXPECT_EQ(std::vector<std::string>{"Unable to corrupt file selected.bin"}, answers.Texts());
+    LinkedAfterTheLook::hook = nullptr;
+}
+
+// In a double-byte code page a folder name may end in a character whose second byte is 0x5C, the
+// byte of the backslash: cp932 has "\x95\x5C" and "\x83\x5C". The files in such folders are
+// no links. Runs as deletion_tests_cp932, under a Japanese locale.
+TEST(LinkDeletion, FoldersEndingInADoubleByteCharacterWithTrailByte5CAreNoLinks)
+{
+    const char *codePage = std::getenv("ORVEX_CODE_PAGE");
+    if (!codePage)
+        GTEST_SKIP() << "needs a double-byte code page: see deletion_tests_cp932";
+    ASSERT_EQ(static_cast<UINT>(std::atoi(codePage)), GetACP()) << "the locale did not bring its code page";
+    const std::string root = sandbox::FreshFolder("engine_dbcs");
+    // The paths go through ".": a path that resolves to itself word for word needs no look at its
+    // folder, these have the check compare the folder's resolved path with the file's.
+    const std::string folders[] = {root + "\\.\\\x95\x5C", root + "\\.\\x\x83\x5C"};
+    for (const std::string &folder : folders) {
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << GetLastError();
+        MakeFile(folder + "\\inside.txt", 100);
+    }
+    EngineHarness harness(1);
+    DialogAnswerer answers({IDOK});
+    WriteFileSpy spy(harness);
+
+    harness.Delete(folders[0] + "\\inside.txt");
+    harness.Delete(folders[1]);
+
+    EXPECT_TRUE(answers.Texts().empty()) << answers.Texts().front();
+    EXPECT_EQ(6u, spy.Writes().size());
+    EXPECT_FALSE(sandbox::Exists(folders[0] + "\\inside.txt"));
+    EXPECT_FALSE(sandbox::Exists(folders[1]));
 }

@@ -239,7 +239,8 @@ TEST_F(LinkHandler, ConfirmingHandsTheDropListOverOrFailsWithoutADeleteClass)
         EXPECT_EQ(empty->InvokeCommand(nullptr), E_FAIL);
         EXPECT_EQ(nothingAsked.Texts(), Paths());
     }
-    for (auto kind : {DeleteClassRegistration::Recording, DeleteClassRegistration::Failing}) {
+    // A proxy is never handed the record: it would read the record as an interface.
+    for (auto kind : {DeleteClassRegistration::Recording, DeleteClassRegistration::Failing, DeleteClassRegistration::Proxy}) {
         SCOPED_TRACE(kind);
         DeleteClassRegistration deleter(kind);
         ASSERT_EQ(deleter.RegistrationResult(), S_OK);
@@ -254,6 +255,24 @@ TEST_F(LinkHandler, ConfirmingHandsTheDropListOverOrFailsWithoutADeleteClass)
         EXPECT_EQ(deleter.Log().paths, recording ? m_files : Paths());
         ExpectFilesKept();
     }
+}
+
+// A host thread in the multithreaded apartment: COM would give it a proxy of the
+// apartment-threaded Secure Delete class, which must never receive the record. The selection is
+// destroyed all the same, and only the selection.
+TEST_F(LinkHandler, OnAHostThreadInTheMultithreadedApartmentTheSelectionIsDestroyed)
+{
+    RunInMultithreadedApartment([&] {
+        LinkRef handler;
+        ASSERT_EQ(InitializeWith(handler.Get(), m_files), S_OK);
+        DialogAnswerer answers({IDOK});
+        CMINVOKECOMMANDINFO info = CommandInfo(MAKEINTRESOURCEA(0));
+        EXPECT_EQ(handler->InvokeCommand(&info), S_OK);
+        EXPECT_EQ(answers.Texts(), Paths({kConfirmText})) << "asked once, no error reported";
+    });
+    for (const std::string &file : m_files)
+        EXPECT_FALSE(sandbox::Exists(file)) << file;
+    EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "content of neighbour.txt");
 }
 
 // Both Secure Delete handlers in one menu, in either order: one item stays.

@@ -5,6 +5,10 @@
 
 #include "OrvexShellExtensions.h"
 #include "common/ComPtr.h"
+#include "support/DialogAnswerer.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -67,12 +71,14 @@ struct COuterObject : IUnknown
 
 } // namespace
 
-// Runs before the module is kept loaded: a real unload, with the cached class objects released
-// by the module's own end, and a fresh start after it.
-TEST(ModuleUnload, UnloadsCleanlyOnceNothingIsHeldAndStartsAfresh)
+// Runs before the module is kept loaded: real unloads, with the cached class objects released
+// by the module's own end, and fresh starts after them. Every round shows a dialog through a
+// handler, whose close button registers the "VSButton" class for the module; the module's end
+// must unregister it, or the next load would find a class whose procedure has gone with the old one.
+TEST(ModuleUnload, UnloadsCleanlyAfterADialogAndStartsAfresh)
 {
     ASSERT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module is loaded already";
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
         ModuleEntries entries;
         ASSERT_TRUE(entries.getClassObject && entries.canUnloadNow) << "error " << GetLastError();
@@ -83,9 +89,23 @@ TEST(ModuleUnload, UnloadsCleanlyOnceNothingIsHeldAndStartsAfresh)
             CComPtr<IUnknown> instance;
             EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, instance.ReceiveVoid()));
         }
+        {
+            // The Secure Delete command with nothing selected reports it in the module's message dialog.
+            CComPtr<IClassFactory> factory;
+            ASSERT_EQ(S_OK, entries.getClassObject(CLSID_CCOrvexDeleteFile, IID_IClassFactory, factory.ReceiveVoid()));
+            CComPtr<IContextMenu> command;
+            ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IContextMenu, command.ReceiveVoid()));
+            DialogAnswerer answers({IDOK});
+            EXPECT_EQ(E_FAIL, command->InvokeCommand(nullptr));
+            EXPECT_EQ(std::vector<std::string>{"Internal error.\rUnable to delete file"}, answers.Texts());
+        }
+        WNDCLASSEXA button = {};
+        button.cbSize = sizeof(button);
+        EXPECT_TRUE(GetClassInfoExA(entries.module, "VSButton", &button)) << "registered for the dialog";
         EXPECT_EQ(S_OK, entries.canUnloadNow()) << "the cached class objects alone do not hold the module";
         EXPECT_TRUE(FreeLibrary(entries.module));
         EXPECT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module really went";
+        EXPECT_FALSE(GetClassInfoExA(entries.module, "VSButton", &button)) << "unregistered at unload";
     }
 }
 

@@ -125,12 +125,17 @@ TEST_F(RecycleCleaner, TheCommandAndInitHandTheBinsOverOrFailWithoutADeleteClass
         EXPECT_EQ(log.keepList, Paths({"desktop.ini"}));
         EXPECT_EQ(nothingAsked.Texts(), Paths());
     }
-    DeleteClassRegistration failing(DeleteClassRegistration::Failing);
-    CleanerRef cleaner;
-    cleaner->Initialize(nullptr, nullptr, nullptr);
-    EXPECT_EQ(cleaner->InvokeCommand(nullptr), E_FAIL) << "no Secure Delete class";
-    EXPECT_EQ(cleaner->Init(), S_OK) << "Init gives S_OK whatever happened";
-    EXPECT_TRUE(sandbox::Exists("S:\\recycler\\S-1-5-21-3\\Dc1.txt"));
+    // No Secure Delete class, or one that answers as a proxy: a proxy is never handed the record.
+    for (auto kind : {DeleteClassRegistration::Failing, DeleteClassRegistration::Proxy}) {
+        SCOPED_TRACE(kind);
+        DeleteClassRegistration unusable(kind);
+        CleanerRef cleaner;
+        cleaner->Initialize(nullptr, nullptr, nullptr);
+        EXPECT_EQ(cleaner->InvokeCommand(nullptr), E_FAIL);
+        EXPECT_EQ(cleaner->Init(), S_OK) << "Init gives S_OK whatever happened";
+        EXPECT_EQ(unusable.Log().recycleCalls, 0);
+        EXPECT_TRUE(sandbox::Exists("S:\\recycler\\S-1-5-21-3\\Dc1.txt"));
+    }
 }
 
 // The real Secure Delete class empties the listed bins: the top-level bin folders and every
@@ -185,4 +190,25 @@ TEST_F(RecycleCleaner, EmptyingKeepsDesktopIniAndTouchesNothingOutsideTheBins)
         EXPECT_EQ(sandbox::ReadFileBytes(other + file), "recycled content") << other + file;
     }
     sandbox::RemoveTree("S:\\recycle-outside");
+}
+
+// A host thread in the multithreaded apartment: COM would give it a proxy of the
+// apartment-threaded Secure Delete class, which must never receive the record. The bins are
+// emptied all the same, desktop.ini and the bin folders staying.
+TEST_F(RecycleCleaner, OnAHostThreadInTheMultithreadedApartmentTheBinsAreEmptied)
+{
+    bins::Make("S:\\recycler\\S-1-5-21-6\\Dc1.txt");
+    bins::Make("S:\\recycler\\S-1-5-21-6\\desktop.ini", "[.ShellClassInfo]");
+    bins::Make("T:\\recycled\\Dc2\\Dc3.txt");
+    RunInMultithreadedApartment([] {
+        CleanerRef cleaner;
+        cleaner->Initialize(nullptr, nullptr, nullptr);
+        DialogAnswerer answers({IDOK});
+        EXPECT_EQ(Invoke(cleaner.Get(), MAKEINTRESOURCEA(0)), S_OK);
+        EXPECT_EQ(answers.Texts(), Paths({kConfirmText})) << "asked once, no error reported";
+    });
+    EXPECT_FALSE(sandbox::Exists("S:\\recycler\\S-1-5-21-6\\Dc1.txt"));
+    EXPECT_FALSE(sandbox::Exists("T:\\recycled\\Dc2"));
+    EXPECT_EQ(sandbox::ReadFileBytes("S:\\recycler\\S-1-5-21-6\\desktop.ini"), "[.ShellClassInfo]");
+    EXPECT_TRUE(sandbox::Exists("T:\\recycled"));
 }

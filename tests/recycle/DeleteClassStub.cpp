@@ -20,7 +20,8 @@ STDMETHODIMP DeleteClassRegistration::QueryInterface(REFIID riid, void **ppv)
 {
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
         *ppv = static_cast<IClassFactory *>(this);
-    else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_ICOrvexDeleteFile))
+    else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_ICOrvexDeleteFile) ||
+             (m_kind == Proxy && IsEqualIID(riid, IID_IMultiQI)))
         *ppv = static_cast<ICOrvexDeleteFile *>(this);
     else
         *ppv = nullptr;

@@ -19,12 +19,13 @@ struct HandOver
 
 // For its lifetime, the class object that the handlers' CoCreateInstance of the Secure Delete
 // class finds on this thread (CoRegisterClassObject): a recorder that only notes what it was
-// given, a class whose creation fails, or the module's real Secure Delete handler. The recorder
-// is this object itself; it lives as long as the registration, so it counts no references.
+// given, a recorder that answers as a proxy does (IMultiQI), a class whose creation fails, or the
+// module's real Secure Delete handler. The recorder is this object itself; it lives as long as
+// the registration, so it counts no references.
 class DeleteClassRegistration : public IClassFactory, public ICOrvexDeleteFile
 {
 public:
-    enum Kind { Recording, Failing, Real };
+    enum Kind { Recording, Proxy, Failing, Real };
 
     explicit DeleteClassRegistration(Kind kind);
     virtual ~DeleteClassRegistration();

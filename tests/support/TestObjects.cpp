@@ -36,3 +36,23 @@ void ExpectTypeInfo(IDispatch *dispatch, IProvideClassInfo *classInfo, REFIID ii
         type->ReleaseTypeAttr(attributes);
     }
 }
+
+void RunInMultithreadedApartment(const std::function<void()> &body)
+{
+    struct Thread
+    {
+        static DWORD WINAPI Run(void *param)
+        {
+            const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            EXPECT_EQ(hr, S_OK) << "a thread of the multithreaded apartment";
+            (*static_cast<const std::function<void()> *>(param))();
+            if (SUCCEEDED(hr))
+                CoUninitialize();
+            return 0;
+        }
+    };
+    HANDLE thread = CreateThread(nullptr, 0, Thread::Run, const_cast<std::function<void()> *>(&body), 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}

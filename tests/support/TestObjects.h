@@ -3,6 +3,7 @@
 #include <ocidl.h>
 #include <shlobj.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,3 +88,7 @@ void ExpectInterfaces(IUnknown *object, std::initializer_list<IID> interfaces);
 
 // Its type information: one dispatch interface from the module's library, and its coclass.
 void ExpectTypeInfo(IDispatch *dispatch, IProvideClassInfo *classInfo, REFIID iid, REFCLSID clsid);
+
+// Runs body on a new thread of the multithreaded apartment, as a host thread in the MTA does, and
+// waits for it to end.
+void RunInMultithreadedApartment(const std::function<void()> &body);

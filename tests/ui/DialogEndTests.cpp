@@ -6,51 +6,102 @@
 #include "support/DialogAnswerer.h"
 #include "ui/ConfirmDlg.h"
 #include "ui/MessageDlg.h"
+#include "ui/ProgressDlg.h"
+
+#include <vector>
 
 using namespace uitest;
 
 namespace {
 
 const char kCaption[] = "Talmior 2005 Trial";
-enum Way { kEnter, kEscape, kOk, kCancel, kCloseButton };
-const char *const kWayNames[] = {"Enter", "Escape", "OK", "Cancel", "close button"};
+const int kCloseButton = -1;
 
-Action Act(Way way)
+// What the user does: keys pressed in turn on whatever has the focus, then a click on a button
+// (IDOK, IDCANCEL, the frame's close button) or none.
+struct Way
+{
+    const char *name;
+    std::vector<WORD> keys;
+    int click;
+};
+const Way kEnter = {"Enter", {VK_RETURN}, 0};
+const Way kSpace = {"Space", {VK_SPACE}, 0};
+const Way kEscape = {"Escape", {VK_ESCAPE}, 0};
+const Way kTab = {"Tab", {VK_TAB}, 0};
+const Way kTabEnter = {"Tab, Enter", {VK_TAB, VK_RETURN}, 0};
+const Way kTabSpace = {"Tab, Space", {VK_TAB, VK_SPACE}, 0};
+const Way kTabTabEnter = {"Tab, Tab, Enter", {VK_TAB, VK_TAB, VK_RETURN}, 0};
+const Way kOk = {"OK", {}, IDOK};
+const Way kCancel = {"Cancel", {}, IDCANCEL};
+const Way kClose = {"close button", {}, kCloseButton};
+
+Action Act(const Way &way)
 {
     const DWORD thread = GetCurrentThreadId();
     return [thread, way](HWND dialog) {
-        if (way == kEnter || way == kEscape)
-            PressKey(thread, way == kEnter ? VK_RETURN : VK_ESCAPE);
-        else if (way == kCloseButton)
+        for (WORD key : way.keys) {
+            PressKey(thread, key);
+            Sleep(50); // the focus moves before the next key
+        }
+        if (way.click == kCloseButton)
             ClickAt(CentreOf(FindWindowExA(dialog, nullptr, "VSButton", nullptr)));
-        else
-            ClickAt(CentreOf(GetDlgItem(dialog, way == kOk ? IDOK : IDCANCEL)));
+        else if (way.click)
+            ClickAt(CentreOf(GetDlgItem(dialog, way.click)));
     };
 }
 
 } // namespace
 
-TEST(MessageDlgEnd, EnterAndOkGiveOneEscapeAndCloseButtonTwo)
+// OK is the only button that takes the focus, so every Enter or Space presses it.
+TEST(MessageDlgEnd, EnterSpaceAndOkGiveOneEscapeAndCloseButtonTwo)
 {
-    const struct { Way way; int code; } rows[] = {{kEnter, 1}, {kOk, 1}, {kEscape, 2}, {kCloseButton, 2}};
+    const struct { const Way &way; int code; } rows[] = {
+        {kEnter, 1}, {kOk, 1}, {kEscape, 2}, {kSpace, 1}, {kClose, 2}, {kTabEnter, 1}};
     for (const auto &row : rows) {
-        SCOPED_TRACE(kWayNames[row.way]);
+        SCOPED_TRACE(row.way.name);
         CMessageDlg dialog;
         EXPECT_EQ(row.code, Drive(Act(row.way), [&] { return dialog.Show("The file could not be deleted.", kCaption); }));
     }
 }
 
-// One dialog object for every showing: each refusal follows a confirmation, so a
-// confirmation that carried over to the next showing would show.
-TEST(ConfirmDlgEnd, EnterAndOkConfirmEscapeCloseButtonAndCancelRefuse)
+// One dialog object for every showing: each refusal follows a confirmation, so a confirmation
+// that carried over to the next showing would show. The focus starts on OK and Tab moves it to
+// Cancel: Enter and Space press the focused button, whichever it is.
+TEST(ConfirmDlgEnd, TheFocusedButtonOrOkConfirmsEscapeCloseButtonAndCancelRefuse)
 {
-    const struct { Way way; int code; } rows[] = {
-        {kEnter, 1}, {kEscape, 2}, {kOk, 1}, {kCloseButton, 2}, {kOk, 1}, {kCancel, 2}};
+    const struct { const Way &way; int code; } rows[] = {
+        {kEnter, 1}, {kEscape, 2}, {kOk, 1}, {kClose, 2}, {kSpace, 1}, {kTabEnter, 2},
+        {kTabTabEnter, 1}, {kTabSpace, 2}, {kOk, 1}, {kCancel, 2}};
     CConfirmDlg dialog;
     for (const auto &row : rows) {
-        SCOPED_TRACE(kWayNames[row.way]);
+        SCOPED_TRACE(row.way.name);
         EXPECT_EQ(row.code, Drive(Act(row.way), [&] { return dialog.Show("Delete the 2 selected items?", kCaption); }));
         EXPECT_EQ(row.code == 1, dialog.m_bConfirmed);
+    }
+}
+
+// The progress dialog has no dialog manager in its message loop: the run dispatches one message
+// at a time. Its Cancel has the focus; one dialog object is created afresh for each run.
+TEST(ProgressDlgEnd, CancelCloseButtonEnterSpaceAndEscapeRaiseTheFlagAndEndTheDialog)
+{
+    const struct { const Way &way; bool cancels; } rows[] = {
+        {kCancel, true}, {kClose, true}, {kEnter, true}, {kTab, false}, {kSpace, true}, {kEscape, true}};
+    CProgressDlg dialog;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.way.name);
+        bool cancelled = false;
+        ASSERT_NE(nullptr, dialog.Create(nullptr));
+        dialog.SetCancelFlag(&cancelled);
+        ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
+        SetForegroundWindow(dialog.m_hWnd);
+        PumpFor(100);
+        Act(row.way)(dialog.m_hWnd);
+        EXPECT_EQ(row.cancels, PumpUntil([&] { return cancelled; }, row.cancels ? 3000 : 500));
+        EXPECT_EQ(!row.cancels, IsWindowVisible(dialog.m_hWnd) != FALSE) << "EndDialog hides a modeless dialog";
+        DestroyWindow(dialog.m_hWnd);
+        EXPECT_EQ(nullptr, dialog.m_hWnd);
+        EXPECT_EQ(nullptr, dialog.m_pBar->m_hWnd);
     }
 }
 

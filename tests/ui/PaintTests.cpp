@@ -1,8 +1,14 @@
 // What the progress dialog and the hover button paint, read back from the screen.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "UiTestSupport.h"
+#include "common/Scoped.h"
 #include "ui/ProgressDlg.h"
+#include "ui/SkinFrame.h"
+
+#include <cstring>
 
 using namespace uitest;
 
@@ -44,6 +50,49 @@ InkSpan InkOf(HWND label)
         }
     }
     return span;
+}
+
+// The bar as it used to paint: every block stretched on its own, straight onto the window. The
+// reference for the bar's own paint, which must give the same pixels.
+void PaintBlockByBlock(const CSkinProgressBar &bar, HDC dc, int width, int height)
+{
+    const int pitch = bar.m_blockWidth + bar.m_gap;
+    const LONGLONG fitting = width / pitch;
+    const LONGLONG last = static_cast<LONGLONG>(static_cast<ULONGLONG>(fitting) * bar.m_pos / bar.m_upper);
+    if (bar.m_pos == 0) {
+        const RECT client = {0, 0, width, height};
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return;
+    }
+    const CBrush brush(CreateSolidBrush(bar.m_blockColor));
+    for (LONGLONG i = 0; i <= last; ++i) {
+        RECT block;
+        block.left = static_cast<LONG>(pitch * i + bar.m_gap);
+        block.right = block.left + bar.m_blockWidth;
+        if (bar.m_blockBitmap) {
+            block.top = 0;
+            block.bottom = 14;
+            CSkinFrame::StretchBitmap(dc, block, bar.m_blockBitmap.Get(), nullptr);
+        } else {
+            block.top = height / 2 - bar.m_blockHeight / 2;
+            block.bottom = height / 2 + bar.m_blockHeight / 2;
+            FillRect(dc, &block, brush.Get());
+        }
+    }
+}
+
+// A window's client pixels, row by row, as its own device context shows them.
+std::vector<COLORREF> ClientPixels(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(window);
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(window, dc);
+    return pixels;
 }
 
 class ProgressPaint : public ::testing::Test
@@ -102,6 +151,55 @@ TEST_F(ProgressPaint, PaintsKPlusOneBlocksAndAWhiteRectangleAtZero)
     EXPECT_EQ(0, CountPixels(m_bar->m_hWnd, [](COLORREF c) { return c != RGB(255, 255, 255); }, 3));
 }
 
+// Over a background of its own colour, so that a pixel painted in a gap shows.
+TEST_F(ProgressPaint, PaintsTheSamePixelsAsStretchingEveryBlockOnItsOwn)
+{
+    // 245 px: the 21st block at the upper bound lies partly inside the bar.
+    const struct { int width; bool blockBitmap; ULONGLONG pos, upper; } rows[] = {
+        {240, true, 0, 300},   {240, true, 1, 300},    {240, true, 150, 300},  {240, true, 300, 300},
+        {245, true, 1, 300},   {245, true, 299, 300},  {245, true, 300, 300},  {245, false, 1, 300},
+        {245, false, 150, 300}, {245, false, 300, 300},
+    };
+    HWND bar = m_bar->m_hWnd;
+    const CBrush background(CreateSolidBrush(RGB(40, 90, 160)));
+    const auto fillBackground = [&] {
+        HDC dc = GetDC(bar);
+        const RECT all = {0, 0, 400, 100};
+        FillRect(dc, &all, background.Get());
+        ReleaseDC(bar, dc);
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.pos << " of " << row.upper << ", " << row.width << " px"
+                                        << (row.blockBitmap ? "" : ", no block bitmap"));
+        if (!row.blockBitmap)
+            m_bar->m_blockBitmap.Reset();
+        SetWindowPos(bar, nullptr, 0, 0, row.width, 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        m_bar->m_upper = row.upper;
+        m_bar->m_pos = row.pos;
+        PumpFor(20);
+
+        fillBackground();
+        InvalidateRect(bar, nullptr, TRUE);
+        UpdateWindow(bar);
+        const std::vector<COLORREF> painted = ClientPixels(bar);
+
+        fillBackground();
+        HDC dc = GetDC(bar);
+        PaintBlockByBlock(*m_bar, dc, row.width, 16);
+        ReleaseDC(bar, dc);
+        const std::vector<COLORREF> expected = ClientPixels(bar);
+
+        ASSERT_EQ(expected.size(), painted.size());
+        int differing = 0;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i] != painted[i] && differing++ == 0)
+                ADD_FAILURE() << "first difference at x = " << i % row.width << ", y = " << i / row.width << ": "
+                              << std::hex << painted[i] << " instead of " << expected[i];
+        }
+        EXPECT_EQ(0, differing);
+    }
+}
+
 TEST_F(ProgressPaint, WithoutBlockBitmapBlocksAreSolidGreen)
 {
     m_bar->m_blockBitmap.Reset();
@@ -125,34 +223,23 @@ TEST_F(ProgressPaint, StatusTextIsPaintedAndReplacesTheOldText)
     }
 }
 
-TEST_F(ProgressPaint, DisabledLabelIsEngravedInGreyText)
+// Disabling and enabling the label repaint it at once, and only as the label paints: engraved
+// grey text when disabled, black when enabled, never the static control's own grey box.
+TEST_F(ProgressPaint, EnablingAndDisablingRepaintTheLabelItself)
 {
     HWND label = m_dialog.m_status.m_hWnd;
-    EnableWindow(label, FALSE);
     m_dialog.SetStatusText("Corrupting file: disabled.bin");
-    EXPECT_GT(CountPixels(label, [](COLORREF c) { return c == GetSysColor(COLOR_GRAYTEXT); }), 20);
-    EXPECT_EQ(0, CountPixels(label, [](COLORREF c) { return c == RGB(0, 0, 0); }))
-        << "the black text colour is for enabled labels only";
-}
-
-// The Cancel button, then the close button, on one dialog object created afresh for each run.
-TEST(ProgressCancel, CancelAndCloseButtonRaiseTheFlagAndEndTheDialog)
-{
-    CProgressDlg dialog;
-    for (bool closeButton : {false, true}) {
-        SCOPED_TRACE(closeButton ? "close button" : "Cancel");
-        bool cancelled = false;
-        ASSERT_NE(nullptr, dialog.Create(nullptr));
-        dialog.SetCancelFlag(&cancelled);
-        ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
-        PumpFor(100);
-        ClickAt(CentreOf(closeButton ? FindWindowExA(dialog.m_hWnd, nullptr, "VSButton", nullptr)
-                                     : GetDlgItem(dialog.m_hWnd, IDCANCEL)));
-        EXPECT_TRUE(PumpUntil([&] { return cancelled; }, 3000));
-        EXPECT_FALSE(IsWindowVisible(dialog.m_hWnd)) << "EndDialog hides a modeless dialog";
-        DestroyWindow(dialog.m_hWnd);
-        EXPECT_EQ(nullptr, dialog.m_hWnd);
-        EXPECT_EQ(nullptr, dialog.m_pBar->m_hWnd);
+    const struct { BOOL enable; bool greyText; } rows[] = {{FALSE, true}, {TRUE, false}, {FALSE, true}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.enable ? "enabled" : "disabled");
+        EnableWindow(label, row.enable); // nothing else repaints the label
+        // A few smoothed text pixels may match the face colour by chance; the box covers thousands.
+        EXPECT_LT(CountPixels(label, [](COLORREF c) { return c == GetSysColor(COLOR_3DFACE); }), 100)
+            << "the static control painted its background over the skin";
+        const int grey = CountPixels(label, [](COLORREF c) { return c == GetSysColor(COLOR_GRAYTEXT); });
+        const int black = CountPixels(label, [](COLORREF c) { return c == RGB(0, 0, 0); });
+        EXPECT_EQ(row.greyText, grey > 20) << grey << " grey pixels";
+        EXPECT_EQ(!row.greyText, black > 20) << black << " black pixels: the black text colour is for enabled labels only";
     }
 }
 
@@ -209,6 +296,49 @@ TEST(HoverButtonInput, HoverPressedAndLeaveWithRealMouse)
     PumpFor(50);
     EXPECT_STREQ("normal", FaceAt(window));
 
+    // The dialog manager marks the default push button by switching its style: the face, with
+    // its dark caption, stays.
+    for (WPARAM style : {BS_DEFPUSHBUTTON, BS_PUSHBUTTON}) {
+        SendMessageA(window, BM_SETSTYLE, style, TRUE);
+        PumpFor(50);
+        EXPECT_STREQ("normal", FaceAt(window)) << "style " << style;
+        EXPECT_GT(CountPixels(window, IsDark), 10) << "style " << style;
+    }
+
     DestroyWindow(dialog.m_hWnd);
     EXPECT_EQ(nullptr, button.m_hWnd);
+}
+
+// One dialog object serves every run of a handler. A run that ended with the mouse on Cancel
+// and a status line leaves neither to the next run: it starts with the empty initial text and
+// the normal face, and its Cancel hovers and leaves again.
+TEST(HoverButtonInput, ASecondRunStartsWithTheInitialTextAndAButtonThatHoversAgain)
+{
+    CProgressDlg dialog;
+    const auto showRun = [&] {
+        EXPECT_NE(nullptr, dialog.Create(nullptr));
+        ShowWindow(dialog.m_hWnd, SW_SHOWNORMAL);
+        SetForegroundWindow(dialog.m_hWnd);
+        PumpFor(100);
+        return GetDlgItem(dialog.m_hWnd, IDCANCEL);
+    };
+    const auto faceBecomes = [](HWND button, const char *face) {
+        return PumpUntil([&] { return std::strcmp(FaceAt(button), face) == 0; }, 3000);
+    };
+    MoveMouseTo(POINT{5, 5});
+    HWND cancel = showRun();
+    dialog.SetStatusText("Corrupting file: first-run.bin");
+    MoveMouseTo(CentreOf(cancel));
+    ASSERT_TRUE(faceBecomes(cancel, "hovered"));
+    DestroyWindow(dialog.m_hWnd); // the run ends under the mouse
+    MoveMouseTo(POINT{5, 5});
+
+    cancel = showRun();
+    EXPECT_EQ(-1, InkOf(dialog.m_status.m_hWnd).left) << "the first run's status text";
+    EXPECT_STREQ("normal", FaceAt(cancel));
+    MoveMouseTo(CentreOf(cancel));
+    EXPECT_TRUE(faceBecomes(cancel, "hovered")) << FaceAt(cancel);
+    MoveMouseTo(POINT{5, 5});
+    EXPECT_TRUE(faceBecomes(cancel, "normal")) << FaceAt(cancel);
+    DestroyWindow(dialog.m_hWnd);
 }
