@@ -53,7 +53,7 @@ bool ShortNameOf(const std::wstring &itemPath, const std::wstring &longName, Str
     // no exact form either.
     if (shortName.empty() || HasWildcards(shortName.c_str()))
         return false;
-    if (lstrcmpiW(LastName(AskedPath(GetLongPathNameW, shortPath)).c_str(), longName.c_str()) != 0)
+    if (!SameWideName(LastName(AskedPath(GetLongPathNameW, shortPath)), longName))
         return false;
     bool exact = false;
     name = ToAnsi(shortName.c_str(), exact);
@@ -125,4 +125,19 @@ bool ReachablePath(const wchar_t *widePath, String &path)
     }
     path = reached;
     return true;
+}
+
+std::wstring LongWidePath(const String &path)
+{
+    return AskedPath(GetLongPathNameW, ToWide(path));
+}
+
+bool SameWideName(const std::wstring &a, const std::wstring &b)
+{
+    if (a.size() != b.size())
+        return false;
+    std::wstring upperA = a, upperB = b;
+    CharUpperBuffW(&upperA[0], static_cast<DWORD>(upperA.size()));
+    CharUpperBuffW(&upperB[0], static_cast<DWORD>(upperB.size()));
+    return upperA == upperB;
 }

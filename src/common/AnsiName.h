@@ -23,6 +23,14 @@ std::wstring ToWide(const String &ansi);
 // (8.3) name. False when some name has neither (8.3 names can be turned off per volume).
 bool ReachablePath(const wchar_t *widePath, String &path);
 
+// The path with every name as its folder lists it (the long form, in wide text); empty when the
+// item cannot be found.
+std::wstring LongWidePath(const String &path);
+
+// Whether two wide names or paths are one to the file system: letter case aside, every character
+// counts (a linguistic comparison passes over some characters and would join distinct names).
+bool SameWideName(const std::wstring &a, const std::wstring &b);
+
 // Every path the module opens fits its MAX_PATH buffers; a longer one is never used, never cut.
 inline bool FitsPathBuffer(const String &path)
 {
