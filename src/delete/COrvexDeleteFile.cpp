@@ -113,7 +113,7 @@ HRESULT RunShellCommand(COrvexDeleteFile &handler, size_t count)
     if (!confirm.m_bConfirmed)
         return several ? S_OK : E_FAIL;
     // Each once, before the work starts; the rest of the selection goes on.
-    ReportNotDeleted(unreachable);
+    ReportUnreachable(unreachable);
     if (count == 0)
         return S_OK;
     CProgressShown progress(handler);

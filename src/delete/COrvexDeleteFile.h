@@ -85,7 +85,13 @@ public:
 // The part of a path after its last backslash.
 String FileNamePart(const String &path);
 
-// Tells the user that an item stays: "Unable to delete file " and its path as it can be shown.
+// The text, or when it is longer than maxLength its first half, "......." and its end.
+String ShortenedForDisplay(const String &text, size_t maxLength);
+
+// Tells the user that an item stays: "Unable to delete file " and its path.
 void ReportNotDeleted(const String &path);
+// Tells the user that an item no path reaches stays: the same, with the path as it can be shown
+// and shortened in its middle to fit a line on the screen.
+void ReportUnreachable(const String &path);
 // The same for each item of the list, in order.
-void ReportNotDeleted(const PathList &paths);
+void ReportUnreachable(const PathList &paths);

@@ -17,6 +17,8 @@ namespace {
 const DWORD kPlainAttributes = FILE_ATTRIBUTE_NORMAL;
 const char kCorruptFailure[] = "Unable to corrupt file ";
 const char kDeleteFailure[] = "Unable to delete file ";
+// A message is one line: a longer path would run off the screen, the item's name first.
+const size_t kShownPathLimit = 100;
 
 void Report(const String &text)
 {
@@ -53,7 +55,7 @@ bool IsKept(const RecycleRequest *request, const wchar_t *name)
 void ReportUnreached(const COrvexDeleteFile &handler, const String &path)
 {
     if (!handler.m_bCancelled)
-        ReportNotDeleted(path);
+        ReportUnreachable(path);
 }
 
 // Depth-first: every entry in the order the listing gives it, a subfolder finished (and
@@ -123,10 +125,15 @@ void ReportNotDeleted(const String &path)
     Report(kDeleteFailure + path);
 }
 
-void ReportNotDeleted(const PathList &paths)
+void ReportUnreachable(const String &path)
+{
+    Report(kDeleteFailure + ShortenedForDisplay(path, kShownPathLimit));
+}
+
+void ReportUnreachable(const PathList &paths)
 {
     for (size_t i = 0; i < paths.Count(); ++i)
-        ReportNotDeleted(paths[i]);
+        ReportUnreachable(paths[i]);
 }
 
 HRESULT COrvexDeleteFile::DeletePath(const String &path, CProgressDlg &dialog)

@@ -222,7 +222,7 @@ STDMETHODIMP CShelLinkHandler::InvokeCommand(CMINVOKECOMMANDINFO *)
         if (!confirm.m_bConfirmed)
             return S_OK;
         // Each once, before the work starts; the rest of the selection goes on.
-        ReportNotDeleted(m_unreachable);
+        ReportUnreachable(m_unreachable);
         if (m_files.IsEmpty())
             return S_OK;
 

@@ -8,6 +8,7 @@
 #include "EngineHarness.h"
 #include "delete/Requests.h"
 #include "support/DialogAnswerer.h"
+#include "support/TestObjects.h"
 
 namespace {
 
@@ -261,7 +262,7 @@ TEST(FileDeletion, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutside
             goneFiles += row.gone;
         }
         if (!row.reported.empty())
-            expected.push_back("Unable to delete file " + sel + "\\" + row.reported);
+            expected.push_back("Unable to delete file " + ShownPath(sel + "\\" + row.reported));
     }
     // The label names each file as it was reached: a name the code page cannot spell by its short
     // name, never by a best-fit name that belongs to another file.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <new>
@@ -642,7 +643,7 @@ TEST(HandlerCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNothingB
         Paths reported;
         size_t overwritten; // files overwritten, then deleted, plain.txt included
     } rows[] = {
-        {{longPath, cut}, {longPath}, {}, false, {sandbox::Narrow(longPath)}, 1},
+        {{longPath, cut}, {longPath}, {}, false, {ShownPath(sandbox::Narrow(longPath))}, 1},
         {{omega, at + L"Omega.txt", at + L"\x03A9mega-b.txt", at + nextNumber}, {omega}, {omega}, true, {}, 2},
         {{dots, at + L"outside.txt"}, {dots}, {dots}, true, {}, 2},
         {{tree + L"\\\x6587\x4EF6.docx", tree + L"\\\x03A9sub\\x.txt", tree + L"\\name.txt", at + L"Odir\\x.txt"},
@@ -769,8 +770,9 @@ TEST(HandlerCommand, CancelClickedDuringAMenuRunOfSeveralItemsKeepsTheLaterItems
 
 // A selected drive root gives up its contents but itself stays, attributes and all; so does a
 // folder handed over with a trailing backslash (a Recycle Bin's). No path that the user is shown
-// or that is opened holds a doubled backslash. T: is the test tree's own drive: the case checks
-// that it holds nothing but what the case made before it selects it.
+// or that is opened holds a doubled backslash. The root is T:'s, the test tree's own scratch
+// drive (the prefix maps it into the build tree); the case empties it first, through the sandbox
+// helpers, which refuse any other drive, and checks that it holds only what the case made.
 TEST(HandlerCommand, ADriveRootOrABinFolderLosesItsContentsAndStays)
 {
     const DWORD rootAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -783,11 +785,15 @@ TEST(HandlerCommand, ADriveRootOrABinFolderLosesItsContentsAndStays)
     for (const auto &row : rows) {
         const std::string root = row.root;
         SCOPED_TRACE(root + (row.busyFile ? " with a busy file" : ""));
-        if (row.viaRecycle)
+        if (row.viaRecycle) {
             sandbox::FreshFolder("handler_bin");
-        else
-            for (const char *entry : {"a.txt", "dir", "busy.txt", "handler_relative.txt"})
-                sandbox::RemoveTree(root + entry);
+        } else {
+            WIN32_FIND_DATAW left;
+            const CFindHandle leftovers(FindFirstFileW(L"T:\\*", &left));
+            for (BOOL more = leftovers.IsValid(); more; more = FindNextFileW(leftovers.Get(), &left))
+                if (std::wcscmp(left.cFileName, L".") && std::wcscmp(left.cFileName, L".."))
+                    sandbox::RemoveTree(std::wstring(L"T:\\") + left.cFileName);
+        }
         MakeFile(root + "a.txt");
         ASSERT_TRUE(CreateDirectoryA((root + "dir").c_str(), nullptr));
         MakeFile(root + "dir\\inner.txt");

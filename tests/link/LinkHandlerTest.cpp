@@ -301,7 +301,7 @@ TEST_F(LinkHandler, ItemsAreHandedOverUnderTheirOwnPathsOrReported)
     const std::wstring longPath = folder + L"\\" + std::wstring(MAX_PATH, L'V') + L".txt";
     const std::wstring omega = folder + L"\\\x03A9mega.txt", plain = sandbox::Wide(m_files[0]);
     sandbox::WriteFileBytes(omega, "omega");
-    const std::string longReport = "Unable to delete file " + sandbox::Narrow(longPath);
+    const std::string longReport = "Unable to delete file " + ShownPath(sandbox::Narrow(longPath));
     const struct
     {
         std::vector<std::wstring> selection;

@@ -38,7 +38,7 @@ std::string Narrow(const std::wstring &path)
     return narrow;
 }
 
-static void RemoveTree(const std::wstring &path)
+void RemoveTree(const std::wstring &path)
 {
     if (!InSandbox(path)) {
         ADD_FAILURE() << "refusing to remove " << Shown(path) << ": outside the sandbox drives";

@@ -22,6 +22,7 @@ void RemoveTree(const std::string &path);
 void WriteFileBytes(const std::wstring &path, const std::string &bytes);
 std::string ReadFileBytes(const std::wstring &path, bool *exists = nullptr);
 bool Exists(const std::wstring &path);
+void RemoveTree(const std::wstring &path);
 std::wstring Wide(const std::string &path);
 // The 8-bit form of a wide path that the ANSI code page spells exactly.
 std::string Narrow(const std::wstring &path);
