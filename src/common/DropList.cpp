@@ -1,6 +1,9 @@
 #include "common/DropList.h"
 
 #include <shellapi.h>
+#include <string>
+
+#include "common/AnsiName.h"
 
 CDropList::CDropList(IDataObject *dataObject) : m_medium(), m_fetched(false), m_drop(nullptr)
 {
@@ -18,13 +21,25 @@ CDropList::~CDropList()
         ReleaseStgMedium(&m_medium);
 }
 
-void CDropList::AppendPathsTo(PathList &paths) const
+void CDropList::AppendPathsTo(PathList &paths, PathList &unreachable) const
 {
-    const UINT count = DragQueryFileA(m_drop, 0xFFFFFFFF, nullptr, 0);
+    // The wide entries are the true names, whichever form the shell wrote the list in.
+    const UINT count = DragQueryFileW(m_drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        char path[MAX_PATH] = {};
-        if (DragQueryFileA(m_drop, i, path, MAX_PATH) == 0 || path[0] == '\0')
+        const UINT length = DragQueryFileW(m_drop, i, nullptr, 0);
+        if (length == 0)
             continue;
-        paths.Append(path);
+        std::wstring wide(length + 1, L'\0');
+        DragQueryFileW(m_drop, i, &wide[0], length + 1);
+        wide.resize(lstrlenW(wide.c_str()));
+        if (wide.empty())
+            continue;
+        String path;
+        if (ReachablePath(wide.c_str(), path) && FitsPathBuffer(path)) {
+            paths.Append(path);
+        } else {
+            bool exact = false;
+            unreachable.Append(ToAnsi(wide.c_str(), exact));
+        }
     }
 }

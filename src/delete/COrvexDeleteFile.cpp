@@ -99,16 +99,23 @@ HRESULT RunRecycleCommand(COrvexDeleteFile &handler, size_t count)
 
 HRESULT RunShellCommand(COrvexDeleteFile &handler, size_t count)
 {
+    // The question is about everything the user selected, also what no path reaches.
+    const PathList &unreachable = handler.m_unreachable;
+    const size_t selected = count + unreachable.Count();
     // Nothing to delete: the user learns it, and the command ends without asking anything.
-    if (count == 0) {
+    if (selected == 0) {
         CMessageDlg().Show(kEmptySelectionText, g_productTitle);
         return E_FAIL;
     }
-    const bool several = count > 1;
+    const bool several = selected > 1;
     CConfirmDlg confirm;
     confirm.Show(several ? kConfirmSeveralText : kConfirmOneText, g_productTitle);
     if (!confirm.m_bConfirmed)
         return several ? S_OK : E_FAIL;
+    // Each once, before the work starts; the rest of the selection goes on.
+    ReportUnreachable(unreachable);
+    if (count == 0)
+        return S_OK;
     CProgressShown progress(handler);
     // No cancel test here: after a cancel DeletePath itself declines the remaining paths.
     for (size_t i = 0; i < count; ++i) {
@@ -145,12 +152,15 @@ HRESULT RunRequest(COrvexDeleteFile &handler, IUnknown *pUnk, CLiveRecord::Kind 
     if (!CLiveRecord::IsLive(pUnk, kind))
         return E_INVALIDARG;
     Request *request = reinterpret_cast<Request *>(pUnk);
-    const HRESULT hr = AppendRequestPaths(handler.m_paths, request->*paths);
-    if (FAILED(hr))
-        return hr;
+    const HRESULT appended = AppendRequestPaths(handler.m_paths, request->*paths);
+    if (FAILED(appended))
+        return appended;
     requestSlot = request;
     handler.LoadSettings();
-    return handler.InvokeCommand(nullptr);
+    const HRESULT hr = handler.InvokeCommand(nullptr);
+    // The record lives on the caller's stack for this one call.
+    requestSlot = nullptr;
+    return hr;
 }
 
 } // namespace
@@ -298,6 +308,7 @@ STDMETHODIMP COrvexDeleteFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
     ReleaseSyncMutex();
     m_bMutexExisted = false;
     m_paths.Clear();
+    m_unreachable.Clear();
 
     HANDLE mutex = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
     const DWORD createError = GetLastError();
@@ -320,10 +331,11 @@ STDMETHODIMP COrvexDeleteFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
     if (!dropList.Locked())
         return E_INVALIDARG;
     try {
-        dropList.AppendPathsTo(m_paths);
+        dropList.AppendPathsTo(m_paths, m_unreachable);
     } catch (...) {
         // Half a selection is never offered for deletion.
         m_paths.Clear();
+        m_unreachable.Clear();
         ReleaseSyncMutex();
         return CaughtExceptionResult();
     }

@@ -78,7 +78,20 @@ public:
     // null between steps. The step's own calls on that path confirm it instead of looking again.
     const LinkCheck *m_pCheckedFile;
     const LinkCheck *CheckedFileFor(const String &path) const;
+    // Selected items that no path reaches, as they can be shown; reported when the command runs.
+    PathList m_unreachable;
 };
 
 // The part of a path after its last backslash.
 String FileNamePart(const String &path);
+
+// The text, or when it is longer than maxLength its first half, "......." and its end.
+String ShortenedForDisplay(const String &text, size_t maxLength);
+
+// Tells the user that an item stays: "Unable to delete file " and its path.
+void ReportNotDeleted(const String &path);
+// Tells the user that an item no path reaches stays: the same, with the path as it can be shown
+// and shortened in its middle to fit a line on the screen.
+void ReportUnreachable(const String &path);
+// The same for each item of the list, in order.
+void ReportUnreachable(const PathList &paths);

@@ -1,11 +1,12 @@
 #include "delete/COrvexDeleteFile.h"
 
-#include <mbstring.h>
 #include <shlwapi.h>
-#include <cstring>
+#include <cwchar>
 #include <new>
 
+#include "common/AnsiName.h"
 #include "common/Exceptions.h"
+#include "delete/FileNames.h"
 #include "delete/LinkGuard.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
@@ -16,6 +17,8 @@ namespace {
 const DWORD kPlainAttributes = FILE_ATTRIBUTE_NORMAL;
 const char kCorruptFailure[] = "Unable to corrupt file ";
 const char kDeleteFailure[] = "Unable to delete file ";
+// A message is one line: a longer path would run off the screen, the item's name first.
+const size_t kShownPathLimit = 100;
 
 void Report(const String &text)
 {
@@ -30,41 +33,76 @@ PathList SinglePath(const String &path)
     return list;
 }
 
-bool IsDotEntry(const char *name)
+bool IsDotEntry(const wchar_t *name)
 {
-    return std::strcmp(name, ".") == 0 ||
-           _mbscmp(reinterpret_cast<const unsigned char *>(name), reinterpret_cast<const unsigned char *>("..")) == 0;
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names.
-bool IsKept(const RecycleRequest *request, const char *name)
+// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names. The
+// record is read only while it is one of the module's live records.
+bool IsKept(const RecycleRequest *request, const wchar_t *name)
 {
-    if (!request || !request->useKeepList)
+    if (!CLiveRecord::IsLive(request, CLiveRecord::RecycleKind) || !request->useKeepList)
         return false;
     const PathList &keepList = request->keepList;
     for (size_t i = 0; i < keepList.Count(); ++i)
-        if (keepList[i].Compare(name) == 0)
+        if (ToWide(keepList[i]) == name)
             return true;
     return false;
 }
 
-// Depth-first: every entry in the order the listing gives it, a subfolder finished (and
-// removed) before the next entry of its parent. Only "." and ".." are skipped. The search is
-// closed on return, before the caller removes the folder.
-void DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgressDlg &dialog)
+// After a cancel nothing more is reported: the user asked for the run to end.
+void ReportUnreached(const COrvexDeleteFile &handler, const String &path)
 {
-    WIN32_FIND_DATAA entry;
-    const CFindHandle search(FindFirstFileA((path + "\\*.*").c_str(), &entry));
-    // A folder that cannot be listed counts as empty.
-    for (BOOL more = search.IsValid(); more; more = FindNextFileA(search.Get(), &entry)) {
+    if (!handler.m_bCancelled)
+        ReportUnreachable(path);
+}
+
+// Depth-first: every entry in the order the listing gives it, a subfolder finished (and
+// removed) before the next entry of its parent. Only "." and ".." are skipped. The listing is
+// the wide one, whose names are the true ones; an entry that no path reaches is reported and
+// left. The search is closed on return, before the caller removes the folder. False when the
+// folder's contents could not all be seen: it is reported, and it stays.
+bool DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgressDlg &dialog)
+{
+    const String pattern = JoinPath(path, "*");
+    if (!FitsPathBuffer(pattern)) {
+        ReportUnreached(handler, path);
+        return false;
+    }
+    const std::wstring widePattern = ToWide(pattern);
+    // The folder's part of every entry's wide path, its backslash included.
+    const std::wstring widePrefix = widePattern.substr(0, widePattern.size() - 1);
+    WIN32_FIND_DATAW entry;
+    const CFindHandle search(FindFirstFileW(widePattern.c_str(), &entry));
+    if (!search) {
+        // A folder without entries (a drive's empty root) gives "not found"; anything else is a
+        // folder whose contents are out of sight, not an empty one.
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+            return true;
+        ReportUnreached(handler, path);
+        return false;
+    }
+    do {
         if (IsDotEntry(entry.cFileName))
             continue;
-        const String fullPath = path + "\\" + entry.cFileName;
+        const std::wstring wideFullPath = widePrefix + entry.cFileName;
+        String fullPath;
+        if (!ReachablePath(wideFullPath.c_str(), fullPath) || !FitsPathBuffer(fullPath)) {
+            bool exact = false;
+            ReportUnreached(handler, ToAnsi(wideFullPath.c_str(), exact));
+            continue;
+        }
         if (PathIsDirectoryA(fullPath.c_str()))
             handler.DeleteFolderList(SinglePath(fullPath), true, dialog);
         else if (!IsKept(handler.m_pRecycleRequest, entry.cFileName))
             handler.SecureDeleteFile(fullPath, dialog);
-    }
+    } while (FindNextFileW(search.Get(), &entry));
+    if (GetLastError() == ERROR_NO_MORE_FILES)
+        return true;
+    ReportUnreached(handler, path);
+    return false;
 }
 
 // Out of memory or a bad index in the string and list types abandons the item with E_FAIL.
@@ -81,6 +119,22 @@ HRESULT FailOnModuleException(Work work)
 }
 
 } // namespace
+
+void ReportNotDeleted(const String &path)
+{
+    Report(kDeleteFailure + path);
+}
+
+void ReportUnreachable(const String &path)
+{
+    Report(kDeleteFailure + ShortenedForDisplay(path, kShownPathLimit));
+}
+
+void ReportUnreachable(const PathList &paths)
+{
+    for (size_t i = 0; i < paths.Count(); ++i)
+        ReportUnreachable(paths[i]);
+}
 
 HRESULT COrvexDeleteFile::DeletePath(const String &path, CProgressDlg &dialog)
 {
@@ -119,9 +173,10 @@ HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFol
         if (IsLinkPath(path))
             continue;
 
-        DeleteFolderEntries(*this, path, dialog);
+        const bool seenWhole = DeleteFolderEntries(*this, path, dialog);
 
-        if (removeFolders) {
+        // A drive's root is never removed, nor are its attributes changed: only its contents go.
+        if (removeFolders && seenWhole && !PathIsRootA(path.c_str())) {
             // Fails while anything is left inside (kept, failed, cancelled): the folder stays.
             ResetAttributes(path, &kPlainAttributes);
             RemoveDirectoryA(path.c_str());
@@ -166,7 +221,7 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
     if (check.verdict == LinkVerdict::Link) {
         if (m_bCancelled)
             return S_OK;
-        Report(kDeleteFailure + path);
+        ReportNotDeleted(path);
         return HRESULT_FROM_WIN32(kLinkedFileError);
     }
     const CCheckedFileScope checked(m_pCheckedFile, check);
@@ -186,7 +241,7 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
         return S_OK;
     hr = RemoveFile(path);
     if (FAILED(hr))
-        Report(kDeleteFailure + path);
+        ReportNotDeleted(path);
     return hr;
 }
 

@@ -21,3 +21,10 @@ String FileNamePart(const String &path)
 {
     return FileNamePartInCodePage(path, CP_ACP);
 }
+
+String JoinPath(const String &folder, const String &name)
+{
+    // The name part is empty exactly when the last character is a real backslash.
+    const bool endsInSeparator = !folder.IsEmpty() && FileNamePart(folder).IsEmpty();
+    return endsInSeparator ? folder + name : folder + "\\" + name;
+}

@@ -7,3 +7,7 @@
 // page: in a double-byte code page a trail byte of 0x5C belongs to its character and is no
 // separator. A path without a backslash is returned whole.
 String FileNamePartInCodePage(const String &path, UINT codePage);
+
+// The path of an entry of a folder: one backslash between the two, also after a folder that
+// already ends in one (a drive's root "T:\", a Recycle Bin folder).
+String JoinPath(const String &folder, const String &name);

@@ -1,15 +1,16 @@
 #include "delete/LinkGuard.h"
 
+#include "common/AnsiName.h"
 #include "delete/COrvexDeleteFile.h"
 
 namespace {
 
-using FinalPathFn = DWORD(WINAPI *)(HANDLE, LPSTR, DWORD, DWORD);
+using FinalPathFn = DWORD(WINAPI *)(HANDLE, LPWSTR, DWORD, DWORD);
 using FileInfoExFn = BOOL(WINAPI *)(HANDLE, int, LPVOID, DWORD);
 const DWORD kFinalPathBuffer = 1024;
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // How GetFinalPathNameByHandle begins a path with a drive letter.
-const char kResolvedPrefix[] = "\\\\?\\";
+const wchar_t kResolvedPrefix[] = L"\\\\?\\";
 
 // GetFileInformationByHandleEx's classes and records, as Vista and later define them.
 const int kFileStandardInfo = 1;
@@ -35,10 +36,11 @@ Function Kernel32Function(const char *name)
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
 }
 
-// Vista and later; the older systems have no file symbolic links to find.
+// Vista and later; the older systems have no file symbolic links to find. Wide: the ANSI form of
+// a name the code page cannot spell is a best-fit one, which two different files may share.
 FinalPathFn FinalPathFunction()
 {
-    static const FinalPathFn function = Kernel32Function<FinalPathFn>("GetFinalPathNameByHandleA");
+    static const FinalPathFn function = Kernel32Function<FinalPathFn>("GetFinalPathNameByHandleW");
     return function;
 }
 
@@ -71,14 +73,11 @@ bool QueryLinksAndAttributes(HANDLE file, DWORD &links, DWORD &attributes)
 }
 
 // Where the system resolves an open file to, links followed; empty when unknown.
-String FinalPath(HANDLE file, FinalPathFn finalPath)
+std::wstring FinalPath(HANDLE file, FinalPathFn finalPath)
 {
-    String resolved;
-    char *buffer = resolved.GetBuffer(kFinalPathBuffer);
-    const DWORD length = finalPath(file, buffer, kFinalPathBuffer, 0);
-    if (length == 0 || length >= kFinalPathBuffer)
-        buffer[0] = '\0';
-    resolved.ReleaseBuffer();
+    std::wstring resolved(kFinalPathBuffer, L'\0');
+    const DWORD length = finalPath(file, &resolved[0], kFinalPathBuffer, 0);
+    resolved.resize(length < kFinalPathBuffer ? length : 0);
     return resolved;
 }
 
@@ -88,24 +87,22 @@ CFileHandle OpenForLooking(const String &path)
                                    nullptr));
 }
 
-String ResolvedPath(const String &path, FinalPathFn finalPath)
+std::wstring ResolvedPath(const String &path, FinalPathFn finalPath)
 {
     const CFileHandle handle = OpenForLooking(path);
-    return handle ? FinalPath(handle.Get(), finalPath) : String();
-}
-
-// Scanned as text of the ANSI code page: a double-byte character's trail byte may be 0x5C.
-bool EndsWithSeparator(const String &path)
-{
-    return !path.IsEmpty() && FileNamePart(path).IsEmpty();
+    return handle ? FinalPath(handle.Get(), finalPath) : std::wstring();
 }
 
 // Some systems show a symbolic link to a file as a plain file (no reparse attribute). Such a
-// link resolves to somewhere other than its own folder's resolved path plus its own name.
-bool LivesInItsFolder(const String &path, const String &resolved, FinalPathFn finalPath)
+// link resolves to somewhere other than its own folder's resolved path plus its own name. The
+// names are compared as the folders list them (the path may give short forms) and in wide text.
+bool LivesInItsFolder(const String &path, const std::wstring &resolved, FinalPathFn finalPath)
 {
+    const std::wstring longPath = LongWidePath(path);
+    if (longPath.empty())
+        return false;
     // A path that resolves to itself went through no link at all: its folder need not be asked.
-    if (lstrcmpiA((kResolvedPrefix + path).c_str(), resolved.c_str()) == 0)
+    if (SameWideName(kResolvedPrefix + longPath, resolved))
         return true;
     const String name = FileNamePart(path);
     if (name.IsEmpty() || name.Length() >= path.Length())
@@ -113,17 +110,12 @@ bool LivesInItsFolder(const String &path, const String &resolved, FinalPathFn fi
     String folder = path.Left(path.Length() - name.Length());
     if (folder.Length() > 1 && folder[folder.Length() - 2] != ':')
         folder = folder.Left(folder.Length() - 1); // keep the backslash of a drive's root only
-    String expected = ResolvedPath(folder, finalPath);
-    if (expected.IsEmpty())
+    std::wstring expected = ResolvedPath(folder, finalPath);
+    if (expected.empty())
         return false;
-    if (!EndsWithSeparator(expected))
-        expected += "\\";
-    if (lstrcmpiA((expected + name).c_str(), resolved.c_str()) == 0)
-        return true;
-    // The path may give the short form of the name; the folder lists the long one.
-    WIN32_FIND_DATAA entry;
-    const CFindHandle find(FindFirstFileA(path.c_str(), &entry));
-    return find && lstrcmpiA((expected + entry.cFileName).c_str(), resolved.c_str()) == 0;
+    if (expected[expected.size() - 1] != L'\\')
+        expected += L'\\';
+    return SameWideName(expected + longPath.substr(longPath.rfind(L'\\') + 1), resolved);
 }
 
 } // namespace
@@ -146,8 +138,8 @@ LinkCheck CheckLinks(const String &path)
     const CFileHandle file = OpenForLooking(path);
     const FinalPathFn finalPath = FinalPathFunction();
     if (finalPath) {
-        check.resolved = file ? FinalPath(file.Get(), finalPath) : String();
-        if (check.resolved.IsEmpty() || !LivesInItsFolder(path, check.resolved, finalPath)) {
+        check.resolved = file ? FinalPath(file.Get(), finalPath) : std::wstring();
+        if (check.resolved.empty() || !LivesInItsFolder(path, check.resolved, finalPath)) {
             check.verdict = LinkVerdict::Link;
             return check;
         }
@@ -172,20 +164,20 @@ bool HasOtherNames(HANDLE file)
     return links > 1 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool StillResolvesTo(HANDLE file, const String &resolved)
+bool StillResolvesTo(HANDLE file, const std::wstring &resolved)
 {
     const FinalPathFn finalPath = FinalPathFunction();
-    if (!finalPath || resolved.IsEmpty())
+    if (!finalPath || resolved.empty())
         return true;
-    return lstrcmpiA(FinalPath(file, finalPath).c_str(), resolved.c_str()) == 0;
+    return SameWideName(FinalPath(file, finalPath), resolved);
 }
 
-bool StillResolvesTo(const String &path, const String &resolved)
+bool StillResolvesTo(const String &path, const std::wstring &resolved)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    if (resolved.IsEmpty())
+    if (resolved.empty())
         return true;
     const CFileHandle file = OpenForLooking(path);
     return file && StillResolvesTo(file.Get(), resolved);

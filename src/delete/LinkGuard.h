@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <string>
 
 #include "common/String.h"
 
@@ -15,12 +16,12 @@ enum class LinkVerdict
 };
 
 // One look at a path before anything of it is changed, and where the file it names lives (the
-// resolved path; empty for a folder, a missing path, or where the system cannot say).
+// resolved path, in wide text; empty for a folder, a missing path, or where the system cannot say).
 struct LinkCheck
 {
     String path;
     LinkVerdict verdict = LinkVerdict::Own;
-    String resolved;
+    std::wstring resolved;
 };
 
 // A missing path counts as own: the open that follows fails and says so.
@@ -36,5 +37,5 @@ bool HasOtherNames(HANDLE file);
 
 // True while the open file, or the file a path names now, is still the one a check found at
 // resolved. With nothing resolved (the system cannot say) there is nothing to compare.
-bool StillResolvesTo(HANDLE file, const String &resolved);
-bool StillResolvesTo(const String &path, const String &resolved);
+bool StillResolvesTo(HANDLE file, const std::wstring &resolved);
+bool StillResolvesTo(const String &path, const std::wstring &resolved);

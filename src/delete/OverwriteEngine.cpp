@@ -135,12 +135,17 @@ HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgr
 
 HRESULT COrvexDeleteFile::ShortenForDisplay(String &text, size_t maxLength)
 {
+    text = ShortenedForDisplay(text, maxLength);
+    return S_OK;
+}
+
+String ShortenedForDisplay(const String &text, size_t maxLength)
+{
     if (text.Length() <= maxLength)
-        return S_OK;
+        return text;
     const size_t head = maxLength / 2;
     size_t tail = head + kEllipsisLength;
     while (tail > 0 && head + tail > maxLength)
         tail = tail > kTailTrim ? tail - kTailTrim : 0;
-    text = text.Left(head) + kEllipsis + text.Right(tail);
-    return S_OK;
+    return text.Left(head) + kEllipsis + text.Right(tail);
 }

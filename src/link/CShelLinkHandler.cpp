@@ -2,6 +2,7 @@
 #include "common/ComPtr.h"
 #include "common/DropList.h"
 #include "common/QueryTable.h"
+#include "delete/COrvexDeleteFile.h"
 #include "delete/DirectDeleteHandler.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
@@ -144,6 +145,7 @@ STDMETHODIMP CShelLinkHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
         // A repeated call starts over rather than adding to the list or leaking the earlier handle.
         ReleaseSyncMutex();
         m_files.Clear();
+        m_unreachable.Clear();
         m_bMutexExisted = false;
 
         const CDropList dropList(dataObject);
@@ -151,8 +153,8 @@ STDMETHODIMP CShelLinkHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
             return E_FAIL;
         if (!dropList.Locked())
             return E_INVALIDARG;
-        dropList.AppendPathsTo(m_files);
-        if (m_files.IsEmpty())
+        dropList.AppendPathsTo(m_files, m_unreachable);
+        if (m_files.IsEmpty() && m_unreachable.IsEmpty())
             return E_FAIL;
 
         HANDLE mutex = CreateMutexA(nullptr, TRUE, g_syncMutexName.c_str());
@@ -164,6 +166,7 @@ STDMETHODIMP CShelLinkHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
         return S_OK;
     } catch (...) {
         m_files.Clear();
+        m_unreachable.Clear();
         return E_OUTOFMEMORY;
     }
 }
@@ -211,12 +214,16 @@ STDMETHODIMP CShelLinkHandler::InvokeCommand(CMINVOKECOMMANDINFO *)
 {
     // Given up before asking, so that a menu opened meanwhile offers Secure Delete again.
     ReleaseSyncMutex();
-    if (m_files.IsEmpty())
+    if (m_files.IsEmpty() && m_unreachable.IsEmpty())
         return E_FAIL;
     try {
         CConfirmDlg confirm;
         confirm.Show(kConfirmPrefix + g_productTitle + kConfirmSuffix, g_productTitle);
         if (!confirm.m_bConfirmed)
+            return S_OK;
+        // Each once, before the work starts; the rest of the selection goes on.
+        ReportUnreachable(m_unreachable);
+        if (m_files.IsEmpty())
             return S_OK;
 
         PathListRequest request;

@@ -64,4 +64,5 @@ public:
     bool m_bMutexExisted; // the Secure Delete handler (or another one of ours) held the mutex first
     CInnerUnknown m_inner;
     IUnknown *m_pOuter; // the controlling unknown; not counted, it outlives us
+    PathList m_unreachable; // selected items that no path reaches, as they can be shown
 };

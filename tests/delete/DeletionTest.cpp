@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <map>
+#include <set>
 
 #include "EngineHarness.h"
 #include "delete/Requests.h"
 #include "support/DialogAnswerer.h"
+#include "support/TestObjects.h"
 
 namespace {
 
@@ -23,6 +27,47 @@ void MakeEntries(const std::string &root, std::initializer_list<const char *> na
             SetFileAttributesA(path.c_str(), attributes);
     }
 }
+
+// While it lives, the system answers as some volumes do: listing a folder named "denied" fails as
+// for an unreadable folder, and a name holding "no-short" has no short name, as on a volume with
+// 8.3 names turned off.
+class CVolumeRefusals
+{
+public:
+    CVolumeRefusals()
+        : m_find("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst)),
+          m_short("kernel32.dll", "GetShortPathNameW", reinterpret_cast<void *>(&ShortPath))
+    {
+        s_active = this;
+    }
+    ~CVolumeRefusals() { s_active = nullptr; }
+
+private:
+    using FindFirstFunction = HANDLE(WINAPI *)(LPCWSTR, LPWIN32_FIND_DATAW);
+    using ShortPathFunction = DWORD(WINAPI *)(LPCWSTR, LPWSTR, DWORD);
+    static HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
+    {
+        const std::wstring text = pattern, denied = L"\\denied\\*";
+        if (text.size() > denied.size() && text.compare(text.size() - denied.size(), denied.size(), denied) == 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        return s_active->m_find.Original<FindFirstFunction>()(pattern, data);
+    }
+    // Without short names the long path comes back, as the system gives it then.
+    static DWORD WINAPI ShortPath(LPCWSTR path, LPWSTR buffer, DWORD size)
+    {
+        if (!std::wcsstr(path, L"no-short"))
+            return s_active->m_short.Original<ShortPathFunction>()(path, buffer, size);
+        const DWORD length = lstrlenW(path);
+        if (!buffer || size <= length)
+            return length + 1;
+        lstrcpyW(buffer, path);
+        return length;
+    }
+    static inline CVolumeRefusals *s_active = nullptr;
+    CImportHook m_find, m_short;
+};
 
 } // namespace
 
@@ -124,6 +169,18 @@ TEST(FileDeletion, KeepListSparesExactNamesOnlyAndTheBinFolderStays)
     EXPECT_FALSE(sandbox::Exists(bin + "\\desktop.ini"));
     EXPECT_FALSE(sandbox::Exists(bin + "\\nested"));
     EXPECT_TRUE(sandbox::Exists(bin)) << "a bin handed over stays even when emptied";
+
+    // What is not one of the module's live records is never read: its keep list spares nothing.
+    struct
+    {
+        bool useKeepList;
+        PathList folders;
+        PathList keepList;
+    } lookalike{true, {}, request.keepList};
+    MakeEntries(bin, {"desktop.ini"});
+    harness.Handler().m_pRecycleRequest = reinterpret_cast<RecycleRequest *>(&lookalike);
+    harness.Delete(bin);
+    EXPECT_FALSE(sandbox::Exists(bin + "\\desktop.ini"));
     EXPECT_TRUE(answers.Texts().empty());
     harness.Handler().m_pRecycleRequest = nullptr;
 }
@@ -157,4 +214,95 @@ TEST(FileDeletion, CancelInAFolderFinishesNothingMore)
         << "done before the click, being written, never written";
     EXPECT_TRUE(sandbox::Exists(root));
     EXPECT_TRUE(answers.Texts().empty());
+}
+
+// The walk reaches every entry under a path of its own: its exact long name or, for a name the
+// ANSI code page cannot spell, its short name; never a best-fit form ("..\\outside.txt" for
+// fullwidth full stops and reverse solidus, "Omega.txt" for a Greek omega), never a path cut to
+// the buffer. What it cannot reach is reported and left, decided entry by entry, and a folder it
+// cannot list is not taken for an empty one. Nothing outside the selected folder is touched.
+TEST(FileDeletion, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIsTouched)
+{
+    const std::string root = sandbox::FreshFolder("del_reach");
+    const std::string sel = root + "\\sel";
+    const std::wstring wideSel = sandbox::Wide(sel);
+    sandbox::WriteFileBytes(root + "\\outside.txt", "outside bytes");
+    const std::string deep(258 - sel.size() - 1, 'D'), wide(240 - sel.size() - 1, 'E');
+    const std::string tooLong = wide + "\\a-name-that-overflows-the-path-buffer.txt";
+    const struct
+    {
+        std::wstring entry;   // under the selected folder; a trailing backslash makes a folder
+        std::string reported; // the path its report names after the selected folder, if any
+        bool gone;
+        const char *label;
+    } rows[] = {
+        {L"\xFF0E\xFF0E\xFF3Coutside.txt", "", true, "best fit would lead outside"},
+        {L"\x03A9mega.txt", "", true, "best fit would name a neighbour"},
+        {L"Omega.txt", "", true, "the neighbour, selected too"},
+        {L"\x03A9no-short.txt", "?no-short.txt", false, "no short name"},
+        {L"\x03A9dir\\", "", true, "folder with no name in the code page"},
+        {L"\x03A9dir\\\x6587\x4EF6.docx", "", true, "in the folder with no name in the code page"},
+        {L"plain.txt", "", true, "plain"},
+        {sandbox::Wide(deep) + L"\\", "", false, "folder too deep to list"},
+        {sandbox::Wide(deep) + L"\\x.txt", deep, false, "in the folder too deep to list"},
+        {sandbox::Wide(wide) + L"\\", "", false, "folder that can be listed"},
+        {sandbox::Wide(tooLong), tooLong, false, "path longer than the buffer"},
+        {L"denied\\", "", false, "folder whose listing fails"},
+        {L"denied\\inside.txt", "denied", false, "in the folder whose listing fails"},
+    };
+    ASSERT_TRUE(CreateDirectoryA(sel.c_str(), nullptr));
+    size_t goneFiles = 0;
+    std::vector<std::string> expected;
+    for (const auto &row : rows) {
+        const std::wstring path = wideSel + L"\\" + row.entry;
+        if (path.back() == L'\\') {
+            ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << GetLastError();
+        } else {
+            sandbox::WriteFileBytes(path, "bytes of an entry");
+            goneFiles += row.gone;
+        }
+        if (!row.reported.empty())
+            expected.push_back("Unable to delete file " + ShownPath(sel + "\\" + row.reported));
+    }
+    // The label names each file as it was reached: a name the code page cannot spell by its short
+    // name, never by a best-fit name that belongs to another file.
+    std::set<std::string> labels;
+    for (const auto &row : rows) {
+        if (!row.gone || row.entry.back() == L'\\')
+            continue;
+        std::wstring name = row.entry.substr(row.entry.rfind(L'\\') + 1);
+        if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return c > 0x7F; })) {
+            wchar_t shortPath[MAX_PATH] = {};
+            GetShortPathNameW((wideSel + L"\\" + row.entry).c_str(), shortPath, MAX_PATH);
+            name = std::wstring(shortPath).substr(std::wstring(shortPath).rfind(L'\\') + 1);
+        }
+        labels.insert("Corrupting file: " + sandbox::Narrow(name));
+    }
+    EngineHarness harness(1);
+    DialogAnswerer answers(std::vector<int>(expected.size(), IDOK));
+    WriteFileSpy spy(harness);
+    std::set<std::string> shown;
+    spy.OnWrite([&](size_t) { shown.insert(harness.StatusText()); });
+    {
+        CVolumeRefusals refusals;
+        harness.Delete(sel);
+    }
+
+    std::vector<std::string> texts = answers.Texts();
+    std::sort(texts.begin(), texts.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, texts) << "each reported once";
+    EXPECT_EQ(3 * goneFiles, spy.Writes().size()) << "each file overwritten before it went";
+    EXPECT_EQ(labels, shown);
+    for (const auto &row : rows) {
+        const std::wstring path = wideSel + L"\\" + row.entry;
+        bool exists = false;
+        const std::string bytes = sandbox::ReadFileBytes(path, &exists);
+        EXPECT_EQ(!row.gone, sandbox::Exists(path)) << row.label;
+        if (exists && path.back() != L'\\') {
+            EXPECT_EQ("bytes of an entry", bytes) << row.label;
+        }
+    }
+    EXPECT_EQ("outside bytes", sandbox::ReadFileBytes(root + "\\outside.txt"));
+    EXPECT_TRUE(sandbox::Exists(sel));
 }

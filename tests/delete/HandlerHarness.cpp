@@ -30,6 +30,13 @@ CComPtr<IDataObject> MakeSelection(const std::vector<std::string> &paths, bool o
     return selection;
 }
 
+CComPtr<IDataObject> MakeWideSelection(const std::vector<std::wstring> &paths)
+{
+    CComPtr<IDataObject> selection;
+    EXPECT_EQ(S_OK, CDropDataObject::Create(paths, selection.Receive()));
+    return selection;
+}
+
 void MakeFile(const std::string &path, const std::string &content)
 {
     sandbox::WriteFileBytes(path, content);

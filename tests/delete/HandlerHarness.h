@@ -38,6 +38,8 @@ CComPtr<T> MakeHandler(REFIID riid)
 
 // The shell's data object for a selection (a CF_HDROP drop list), or one that offers no drop list.
 CComPtr<IDataObject> MakeSelection(const std::vector<std::string> &paths, bool offersDropList = true);
+// The same with a drop list of wide paths, as the shells of the NT family write it.
+CComPtr<IDataObject> MakeWideSelection(const std::vector<std::wstring> &paths);
 
 // Makes the file with some content; the test fails if it cannot.
 void MakeFile(const std::string &path, const std::string &content = "secret bytes");

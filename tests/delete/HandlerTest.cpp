@@ -2,7 +2,11 @@
 
 #include "HandlerHarness.h"
 
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <functional>
+#include <map>
 #include <new>
 #include <oleauto.h>
 
@@ -92,6 +96,133 @@ private:
     }
     CImportHook m_hook;
 };
+
+// While it lives, follows the module's file calls: every path it opens, lists, deletes or
+// removes, in order, and for each file it deleted how many writes the file had received.
+class CFileCallLog
+{
+public:
+    CFileCallLog()
+        : m_create("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&Create)),
+          m_write("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&Write)),
+          m_delete("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&Delete)),
+          m_find("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst)),
+          m_remove("kernel32.dll", "RemoveDirectoryA", reinterpret_cast<void *>(&Remove))
+    {
+        s_active = this;
+    }
+    ~CFileCallLog() { s_active = nullptr; }
+
+    std::vector<std::string> m_paths;
+    std::map<std::string, size_t> m_writesBeforeDeletion;
+    // Called after each write with the number of writes so far.
+    std::function<void(size_t)> m_onWrite;
+
+private:
+    using CreateFunction = HANDLE(WINAPI *)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    using WriteFunction = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+    using PathFunction = BOOL(WINAPI *)(LPCSTR);
+    using FindFirstFunction = HANDLE(WINAPI *)(LPCWSTR, LPWIN32_FIND_DATAW);
+
+    static HANDLE WINAPI Create(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE templateFile)
+    {
+        const HANDLE file = s_active->m_create.Original<CreateFunction>()(path, access, share, security, disposition,
+                                                                          flags, templateFile);
+        s_active->m_paths.push_back(path);
+        if (file != INVALID_HANDLE_VALUE && (access & GENERIC_WRITE))
+            s_active->m_writing[file] = path;
+        return file;
+    }
+    static BOOL WINAPI Write(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+    {
+        const BOOL ok = s_active->m_write.Original<WriteFunction>()(file, buffer, size, written, overlapped);
+        ++s_active->m_writes[s_active->m_writing[file]];
+        if (s_active->m_onWrite)
+            s_active->m_onWrite(++s_active->m_writeCount);
+        return ok;
+    }
+    static BOOL WINAPI Delete(LPCSTR path)
+    {
+        const BOOL ok = s_active->m_delete.Original<PathFunction>()(path);
+        s_active->m_paths.push_back(path);
+        if (ok)
+            s_active->m_writesBeforeDeletion[path] = s_active->m_writes[path];
+        return ok;
+    }
+    static HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
+    {
+        char shown[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, pattern, -1, shown, sizeof(shown) - 1, nullptr, nullptr);
+        s_active->m_paths.push_back(shown);
+        return s_active->m_find.Original<FindFirstFunction>()(pattern, data);
+    }
+    static BOOL WINAPI Remove(LPCSTR path)
+    {
+        s_active->m_paths.push_back(path);
+        return s_active->m_remove.Original<PathFunction>()(path);
+    }
+
+    static inline CFileCallLog *s_active = nullptr;
+    std::map<HANDLE, std::string> m_writing;
+    std::map<std::string, size_t> m_writes;
+    size_t m_writeCount = 0;
+    CImportHook m_create, m_write, m_delete, m_find, m_remove;
+};
+
+// The pass count ("Slider") while it lives; afterwards the settings are as they were: an earlier
+// value put back, or the value and the keys made for it removed.
+class CPassCountSetting
+{
+public:
+    explicit CPassCountSetting(DWORD passes)
+    {
+        for (const char *key : kKeys) {
+            HKEY existing = nullptr;
+            if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &existing) == ERROR_SUCCESS)
+                RegCloseKey(existing);
+            else
+                m_madeKeys.push_back(key);
+        }
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKeys[0], 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                                 nullptr, &key, nullptr));
+        m_key.Reset(key);
+        m_hadValue = RegQueryValueExA(key, kValue, nullptr, &m_type, m_earlier, &m_size) == ERROR_SUCCESS;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegSetValueExA(key, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&passes), sizeof(passes)));
+    }
+    ~CPassCountSetting()
+    {
+        if (m_hadValue)
+            RegSetValueExA(m_key.Get(), kValue, 0, m_type, m_earlier, m_size);
+        else
+            RegDeleteValueA(m_key.Get(), kValue);
+        m_key.Reset();
+        for (const char *key : m_madeKeys)
+            RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    }
+    CPassCountSetting(const CPassCountSetting &) = delete;
+    CPassCountSetting &operator=(const CPassCountSetting &) = delete;
+
+private:
+    // The deepest first, so that each is empty when its turn comes.
+    static constexpr const char *kKeys[] = {"Software\\Kessane\\Talmior 2004\\Secure",
+                                            "Software\\Kessane\\Talmior 2004", "Software\\Kessane"};
+    static constexpr const char *kValue = "Slider";
+    CRegKey m_key;
+    std::vector<const char *> m_madeKeys;
+    bool m_hadValue = false;
+    DWORD m_type = REG_NONE;
+    BYTE m_earlier[256] = {};
+    DWORD m_size = sizeof(m_earlier);
+};
+
+// The progress dialog's Cancel, clicked as a user would: the engine's message step delivers it.
+void ClickCancel(COrvexDeleteFile &handler)
+{
+    PostMessageA(GetDlgItem(handler.m_progress.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+}
 
 } // namespace
 
@@ -408,6 +539,13 @@ TEST(HandlerAutomation, ClearRecycleNeedsTheKeepListEmptiesEachBinQuietlyAndStop
         EXPECT_EQ(std::make_pair(handler->m_deleted[i], quietly), CEmptyBinSpy::s_calls[i]);
     }
     EXPECT_TRUE(answers.Texts().empty()) << "no question in recycle mode";
+    // The record was the caller's for that call only: the same handler's next ClearRaw runs in
+    // path-list mode, without a question.
+    PathListRequest raw;
+    AppendAll(raw.paths, {"S:\\raw"});
+    EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&raw)));
+    EXPECT_EQ((Paths{"S:\\bin1", "T:\\bin2", "S:\\raw"}), handler->m_deleted);
+    EXPECT_TRUE(answers.Texts().empty());
 
     CComPtr<CRecordingHandler> cancelled = RecordingHandler();
     cancelled->m_onDelete = [&](size_t) { cancelled->m_bCancelled = true; };
@@ -462,4 +600,248 @@ TEST(HandlerAutomation, ForeignPointersAreRefusedUnreadAlsoThroughInvoke)
     EXPECT_EQ(0u, handler->m_paths.Count());
     EXPECT_TRUE(answers.Texts().empty());
     EXPECT_EQ("secret bytes", sandbox::ReadFileBytes(victim));
+}
+
+// A selected item is used only under a path that reaches it and nothing else: never in
+// DragQueryFileA's cut or best-fit forms, which name other files; a name that the ANSI code page
+// cannot spell by the item's own short name. An item without such a path is reported once, after
+// the question, and the rest of the selection goes on. Whatever is deleted is overwritten first.
+TEST(HandlerCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNothingBesideIsTouched)
+{
+    const std::string folder = sandbox::FreshFolder("handler_selection");
+    const std::wstring at = sandbox::Wide(folder) + L"\\";
+    const auto make = [](const std::wstring &path) {
+        SHCreateDirectoryExW(nullptr, path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+        sandbox::WriteFileBytes(path, "bytes of " + sandbox::Narrow(path));
+    };
+    const auto shortName = [](const std::wstring &path) {
+        wchar_t buffer[MAX_PATH] = {};
+        GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+        return std::wstring(buffer).substr(std::wstring(buffer).rfind(L'\\') + 1);
+    };
+    const std::wstring longPath = at + std::wstring(MAX_PATH - folder.size() - 4, L'V') + L"-long.txt";
+    const std::wstring cut = longPath.substr(0, MAX_PATH - 1);
+    const std::wstring omega = at + L"\x03A9mega.txt", other = at + L"\x03A9mega-other.txt", tree = at + L"\x03A9dir";
+    const std::wstring dots = at + L"sub\\\xFF0E\xFF0E\xFF3Coutside.txt";
+    make(omega);
+    make(other);
+    // Beside the first, a name like its short name but for its number. The second's short name
+    // borne by another file, made first, as its long name: some systems (Wine) allow it.
+    std::wstring nextNumber = shortName(omega);
+    wchar_t &digit = nextNumber[nextNumber.find(L'.') - 1];
+    digit = digit == L'A' ? L'B' : L'A';
+    const std::wstring squatter = at + shortName(other);
+    DeleteFileW(other.c_str());
+    make(squatter);
+    make(other);
+    const struct
+    {
+        std::vector<std::wstring> made; // each with bytes of its own, kept unless it is to go
+        std::vector<std::wstring> selected; // besides plain.txt
+        std::vector<std::wstring> gone; // besides plain.txt
+        bool wideList;
+        Paths reported;
+        size_t overwritten; // files overwritten, then deleted, plain.txt included
+    } rows[] = {
+        {{longPath, cut}, {longPath}, {}, false, {ShownPath(sandbox::Narrow(longPath))}, 1},
+        {{omega, at + L"Omega.txt", at + L"\x03A9mega-b.txt", at + nextNumber}, {omega}, {omega}, true, {}, 2},
+        {{dots, at + L"outside.txt"}, {dots}, {dots}, true, {}, 2},
+        {{tree + L"\\\x6587\x4EF6.docx", tree + L"\\\x03A9sub\\x.txt", tree + L"\\name.txt", at + L"Odir\\x.txt"},
+         {tree},
+         {tree},
+         true,
+         {},
+         4},
+        {{other, squatter}, {other}, {}, true, {folder + "\\?mega-other.txt"}, 1},
+        {{L"T:\\handler_relative.txt"}, {L"T:"}, {}, false, {"T:"}, 1},
+    };
+    const std::wstring plain = at + L"plain.txt";
+    CPassCountSetting passes(1);
+    for (const auto &row : rows) {
+        SCOPED_TRACE(sandbox::Narrow(row.selected[0]));
+        for (const std::wstring &path : row.made)
+            make(path);
+        make(plain);
+        std::vector<std::wstring> wide = row.selected;
+        wide.push_back(plain);
+        Paths narrow;
+        for (const std::wstring &path : wide)
+            narrow.push_back(sandbox::Narrow(path));
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        CComPtr<IDataObject> selection = row.wideList ? MakeWideSelection(wide) : MakeSelection(narrow);
+        ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
+        DialogAnswerer answers({IDOK, IDOK});
+        CFileCallLog log;
+        EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+
+        Paths texts = {kConfirmSeveral};
+        for (const std::string &path : row.reported)
+            texts.push_back("Unable to delete file " + path);
+        EXPECT_EQ(texts, answers.Texts());
+        EXPECT_FALSE(sandbox::Exists(plain)) << "the rest of the selection goes on";
+        for (const std::wstring &path : row.gone)
+            EXPECT_FALSE(sandbox::Exists(path)) << sandbox::Narrow(path);
+        for (const std::wstring &path : row.made) {
+            const bool goes = std::any_of(row.gone.begin(), row.gone.end(),
+                                          [&](const std::wstring &gone) { return path.rfind(gone, 0) == 0; });
+            if (!goes) {
+                EXPECT_EQ("bytes of " + sandbox::Narrow(path), sandbox::ReadFileBytes(path)) << sandbox::Narrow(path);
+            }
+        }
+        EXPECT_EQ(row.overwritten, log.m_writesBeforeDeletion.size());
+        for (const auto &deleted : log.m_writesBeforeDeletion)
+            EXPECT_EQ(3u, deleted.second) << "three sweeps before " << deleted.first;
+    }
+    sandbox::RemoveTree("T:\\handler_relative.txt");
+}
+
+TEST(HandlerCommand, WithTwoPassesEveryDeletedFileWasWrittenSixTimesFirstWhicheverWayTheCommandCame)
+{
+    enum Mode { Menu, PathListMode, RecycleMode };
+    for (Mode mode : {Menu, PathListMode, RecycleMode}) {
+        SCOPED_TRACE(mode);
+        const std::string folder = sandbox::FreshFolder("handler_passes");
+        const std::map<std::string, size_t> sixEach = {
+            {folder + "\\a.txt", 6}, {folder + "\\tree\\b.bin", 6}, {folder + "\\tree\\deeper\\c.txt", 6}};
+        ASSERT_TRUE(SHCreateDirectoryExA(nullptr, (folder + "\\tree\\deeper").c_str(), nullptr) == ERROR_SUCCESS);
+        MakeFile(folder + "\\a.txt", "ten bytes!");
+        MakeFile(folder + "\\tree\\b.bin", std::string(51200, 'b'));
+        MakeFile(folder + "\\tree\\deeper\\c.txt", "c");
+        MakeFile(folder + "\\desktop.ini", "[.ShellClassInfo]");
+        CPassCountSetting passes(2);
+        CEmptyBinSpy bins;
+        DialogAnswerer answers({IDOK});
+        CFileCallLog log;
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        PathListRequest list;
+        RecycleRequest recycle;
+        AppendAll(list.paths, {folder + "\\a.txt", folder + "\\tree"});
+        AppendAll(recycle.folders, {folder + "\\"});
+        recycle.useKeepList = true;
+        recycle.keepList.Append("desktop.ini");
+        switch (mode) {
+        case Menu:
+            ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(Strings(list.paths)).Get(), nullptr));
+            EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+            break;
+        case PathListMode:
+            EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&list)));
+            break;
+        case RecycleMode:
+            EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&recycle)));
+            break;
+        }
+        EXPECT_EQ(sixEach, log.m_writesBeforeDeletion) << "2 passes of 3 sweeps, one chunk each";
+        EXPECT_EQ("[.ShellClassInfo]", sandbox::ReadFileBytes(folder + "\\desktop.ini"));
+        EXPECT_EQ(mode == Menu ? Paths{kConfirmSeveral} : Paths(), answers.Texts());
+    }
+}
+
+TEST(HandlerCommand, CancelClickedDuringAMenuRunOfSeveralItemsKeepsTheLaterItemsWhole)
+{
+    const std::string folder = sandbox::FreshFolder("handler_cancel");
+    const std::string bytes(2 * 51200, 'k');
+    Paths selection;
+    for (const char *name : {"\\f0.bin", "\\f1.bin", "\\f2.bin", "\\f3.bin", "\\f4.bin"}) {
+        selection.push_back(folder + name);
+        MakeFile(selection.back(), bytes);
+    }
+    CPassCountSetting passes(1);
+    CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+    ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection(selection).Get(), nullptr));
+    DialogAnswerer answers({IDOK});
+    CFileCallLog log;
+    // Six chunk writes per file: the click comes while the third item is being written.
+    log.m_onWrite = [&](size_t writes) {
+        if (writes == 6 * 2 + 3)
+            ClickCancel(*handler.Get());
+    };
+    EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+
+    EXPECT_EQ(Paths{kConfirmSeveral}, answers.Texts());
+    EXPECT_FALSE(sandbox::Exists(selection[0]));
+    EXPECT_FALSE(sandbox::Exists(selection[1]));
+    bool exists = false;
+    EXPECT_NE(bytes, sandbox::ReadFileBytes(selection[2], &exists)) << "partly overwritten";
+    EXPECT_TRUE(exists) << "the item being written when the click came stays";
+    EXPECT_EQ(bytes, sandbox::ReadFileBytes(selection[3])) << "after the click";
+    EXPECT_EQ(bytes, sandbox::ReadFileBytes(selection[4])) << "after the click";
+}
+
+// A selected drive root gives up its contents but itself stays, attributes and all; so does a
+// folder handed over with a trailing backslash (a Recycle Bin's). No path that the user is shown
+// or that is opened holds a doubled backslash. The root is T:'s, the test tree's own scratch
+// drive (the prefix maps it into the build tree); the case empties it first, through the sandbox
+// helpers, which refuse any other drive, and checks that it holds only what the case made.
+TEST(HandlerCommand, ADriveRootOrABinFolderLosesItsContentsAndStays)
+{
+    const DWORD rootAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const struct
+    {
+        const char *root;
+        bool viaRecycle;
+        bool busyFile; // one file that cannot be deleted, so that the user is shown its path
+    } rows[] = {{"T:\\", false, false}, {"T:\\", false, true}, {"S:\\handler_bin\\", true, true}};
+    for (const auto &row : rows) {
+        const std::string root = row.root;
+        SCOPED_TRACE(root + (row.busyFile ? " with a busy file" : ""));
+        if (row.viaRecycle) {
+            sandbox::FreshFolder("handler_bin");
+        } else {
+            WIN32_FIND_DATAW left;
+            const CFindHandle leftovers(FindFirstFileW(L"T:\\*", &left));
+            for (BOOL more = leftovers.IsValid(); more; more = FindNextFileW(leftovers.Get(), &left))
+                if (std::wcscmp(left.cFileName, L".") && std::wcscmp(left.cFileName, L".."))
+                    sandbox::RemoveTree(std::wstring(L"T:\\") + left.cFileName);
+        }
+        MakeFile(root + "a.txt");
+        ASSERT_TRUE(CreateDirectoryA((root + "dir").c_str(), nullptr));
+        MakeFile(root + "dir\\inner.txt");
+        MakeFile(root + "busy.txt");
+        CFileHandle busy(CreateFileA((root + "busy.txt").c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        if (!row.busyFile) {
+            busy.Reset();
+            DeleteFileA((root + "busy.txt").c_str());
+        }
+        Paths made;
+        WIN32_FIND_DATAA entry;
+        const CFindHandle listing(FindFirstFileA((root + "*").c_str(), &entry));
+        for (BOOL more = listing.IsValid(); more; more = FindNextFileA(listing.Get(), &entry))
+            if (std::strcmp(entry.cFileName, ".") && std::strcmp(entry.cFileName, ".."))
+                made.push_back(entry.cFileName);
+        std::sort(made.begin(), made.end());
+        ASSERT_EQ(row.busyFile ? Paths({"a.txt", "busy.txt", "dir"}) : Paths({"a.txt", "dir"}), made)
+            << "the drive holds something this case did not make";
+        ASSERT_TRUE(SetFileAttributesA(root.c_str(), rootAttributes));
+
+        const std::string busyReport = "Unable to delete file " + root + "busy.txt";
+        Paths expected = row.viaRecycle ? Paths() : Paths{kConfirmOne};
+        if (row.busyFile)
+            expected.push_back(busyReport);
+        CEmptyBinSpy bins;
+        DialogAnswerer answers({IDOK, IDOK});
+        CFileCallLog log;
+        CComPtr<COrvexDeleteFile> handler = MakeHandler<COrvexDeleteFile>(IID_ICOrvexDeleteFile);
+        RecycleRequest recycle;
+        recycle.useKeepList = true;
+        recycle.folders.Append(root.c_str());
+        if (row.viaRecycle) {
+            EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&recycle)));
+        } else {
+            ASSERT_EQ(S_OK, handler->Initialize(nullptr, MakeSelection({root}).Get(), nullptr));
+            EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+        }
+
+        EXPECT_EQ(expected, answers.Texts());
+        EXPECT_FALSE(sandbox::Exists(root + "a.txt"));
+        EXPECT_FALSE(sandbox::Exists(root + "dir"));
+        EXPECT_EQ(row.busyFile, sandbox::Exists(root + "busy.txt"));
+        EXPECT_EQ(rootAttributes, GetFileAttributesA(root.c_str())) << "the root itself is left as it was";
+        for (const std::string &path : log.m_paths)
+            EXPECT_EQ(std::string::npos, path.find("\\\\")) << path;
+        busy.Reset();
+        SetFileAttributesA(root.c_str(), FILE_ATTRIBUTE_NORMAL);
+        sandbox::RemoveTree(root + "busy.txt");
+    }
 }

@@ -50,13 +50,23 @@ TEST(LinkDeletion, LinksInsideASelectedFolderStayAndTheirTargetsAreUntouched)
 TEST(LinkDeletion, SelectedLinksAreNeitherFollowedNorDeleted)
 {
     const std::string fileLink = kRoot + "\\selected_filelink.txt";
+    // Beside their target, links whose names only look like its name: one named with a fullwidth
+    // "t" is reached by its short name and reads "target.txt" in best fit, the other holds a soft
+    // hyphen. Links all the same.
+    wchar_t shortForm[MAX_PATH] = {};
+    ASSERT_TRUE(GetShortPathNameW((sandbox::Wide(kRoot) + L"\\\xFF54" L"arget.txt").c_str(), shortForm, MAX_PATH));
+    const std::string lookalikeLinks[] = {sandbox::Narrow(shortForm), kRoot + "\\tar\xADget.txt"};
     EngineHarness harness(1);
     WriteFileSpy spy(harness);
     {
-        DialogAnswerer answers({IDOK});
+        DialogAnswerer answers({IDOK, IDOK, IDOK});
         harness.Delete(kRoot + "\\selected_dirlink");
-        harness.Delete(fileLink);
-        EXPECT_EQ(std::vector<std::string>{"Unable to delete file " + fileLink}, answers.Texts());
+        std::vector<std::string> expected;
+        for (const std::string &link : {fileLink, lookalikeLinks[0], lookalikeLinks[1]}) {
+            harness.Delete(link);
+            expected.push_back("Unable to delete file " + link);
+        }
+        EXPECT_EQ(expected, answers.Texts());
     }
     // Called directly, the engine and the removal refuse a file link too.
     EXPECT_EQ(HRESULT(0x80070032), harness.Corrupt(fileLink, 1));

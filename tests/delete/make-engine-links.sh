@@ -21,3 +21,8 @@ ln -s ../target/emptydir "$root/victim/emptylink"
 ln -s ../target.txt "$root/victim/filelink.txt"
 ln -s target "$root/selected_dirlink"
 ln -s target.txt "$root/selected_filelink.txt"
+# Links beside their target under names that differ from its name in a way a comparison may
+# pass over: a fullwidth "t" (UTF-8 EF BD 94), which the ANSI code page spells "t" only in best
+# fit, and a soft hyphen (C2 AD), which a linguistic comparison ignores.
+ln -s target.txt "$root/$(printf '\357\275\224')arget.txt"
+ln -s target.txt "$root/tar$(printf '\302\255')get.txt"

@@ -290,3 +290,48 @@ TEST_F(LinkHandler, InAnotherProcessOneItemRemainsAndDeletesTheSelection)
         EXPECT_FALSE(sandbox::Exists(file)) << file;
     EXPECT_EQ(sandbox::ReadFileBytes(m_neighbour), "content of neighbour.txt");
 }
+
+// Each item is handed over under a path that reaches it and nothing else (a name the ANSI code
+// page cannot spell by its short name); an item without one is reported after the question and
+// never handed over. A selection of such items only still gets its item and its question.
+TEST_F(LinkHandler, ItemsAreHandedOverUnderTheirOwnPathsOrReported)
+{
+    DeleteClassRegistration deleter(DeleteClassRegistration::Recording);
+    const std::wstring folder = sandbox::Wide(m_folder);
+    const std::wstring longPath = folder + L"\\" + std::wstring(MAX_PATH, L'V') + L".txt";
+    const std::wstring omega = folder + L"\\\x03A9mega.txt", plain = sandbox::Wide(m_files[0]);
+    sandbox::WriteFileBytes(omega, "omega");
+    const std::string longReport = "Unable to delete file " + ShownPath(sandbox::Narrow(longPath));
+    const struct
+    {
+        std::vector<std::wstring> selection;
+        Paths texts;
+        std::vector<std::wstring> handedOver; // the items the handed paths lead to
+    } rows[] = {
+        {{longPath, omega, plain}, {kConfirmText, longReport}, {omega, plain}},
+        {{longPath}, {kConfirmText, longReport}, {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.selection.size());
+        const int before = deleter.Log().rawCalls;
+        LinkRef handler;
+        CComPtr<IDataObject> data;
+        ASSERT_EQ(CDropDataObject::Create(row.selection, data.Receive()), S_OK);
+        ASSERT_EQ(handler->Initialize(nullptr, data.Get(), nullptr), S_OK);
+        DialogAnswerer answers({IDOK, IDOK});
+        EXPECT_EQ(handler->InvokeCommand(nullptr), S_OK);
+        EXPECT_EQ(answers.Texts(), row.texts);
+        EXPECT_EQ(deleter.Log().rawCalls - before, row.handedOver.empty() ? 0 : 1);
+        if (row.handedOver.empty())
+            continue;
+        std::vector<std::wstring> reached;
+        for (const std::string &path : deleter.Log().paths) {
+            wchar_t longForm[MAX_PATH] = {};
+            GetLongPathNameW(sandbox::Wide(path).c_str(), longForm, MAX_PATH);
+            reached.push_back(longForm);
+        }
+        EXPECT_TRUE(reached == row.handedOver) << testing::PrintToString(deleter.Log().paths);
+    }
+    ExpectFilesKept();
+    EXPECT_EQ(sandbox::ReadFileBytes(omega), "omega");
+}

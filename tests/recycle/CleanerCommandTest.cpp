@@ -153,6 +153,11 @@ TEST_F(RecycleCleaner, EmptyingKeepsDesktopIniAndTouchesNothingOutsideTheBins)
     bins::Make("T:\\recycled\\desktop.ini", "[.ShellClassInfo]");
     bins::Make("T:\\recycled\\Dc3.doc");
     bins::Make("T:\\recycled\\Dc4\\");
+    // Names the ANSI code page cannot spell go as well, by their short names; the keep list
+    // matches long names exactly, so a name that only reads "desktop.ini" in best fit goes too.
+    const std::wstring unspelled[] = {L"T:\\recycled\\Dc4\\\x03A9mega.txt", L"T:\\recycled\\desktop.\x0131n\x0131"};
+    for (const std::wstring &path : unspelled)
+        sandbox::WriteFileBytes(path, "recycled content");
     const std::string outside = sandbox::FreshFolder("recycle-outside") + "\\kept.txt";
     sandbox::WriteFileBytes(outside, "kept");
 
@@ -174,6 +179,8 @@ TEST_F(RecycleCleaner, EmptyingKeepsDesktopIniAndTouchesNothingOutsideTheBins)
     EXPECT_TRUE(sandbox::Exists("T:\\recycled\\desktop.ini"));
     EXPECT_FALSE(sandbox::Exists("T:\\recycled\\Dc3.doc"));
     EXPECT_FALSE(sandbox::Exists("T:\\recycled\\Dc4"));
+    for (const std::wstring &path : unspelled)
+        EXPECT_FALSE(sandbox::Exists(path)) << sandbox::Narrow(path);
     EXPECT_EQ(sandbox::ReadFileBytes(outside), "kept");
     EXPECT_EQ(sandbox::ReadFileBytes(user + "desktop.ini"), "[.ShellClassInfo]");
     EXPECT_EQ(sandbox::ReadFileBytes(user + "Dc2\\desktop.ini"), "[.ShellClassInfo]");

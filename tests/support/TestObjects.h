@@ -47,6 +47,13 @@ private:
     T *m_object = nullptr;
 };
 
+// A path as the report of an item that no path reaches shows it: whole up to 100 characters,
+// else its first 50, "......." and its last 48.
+inline std::string ShownPath(const std::string &path)
+{
+    return path.size() <= 100 ? path : path.substr(0, 50) + "......." + path.substr(path.size() - 48);
+}
+
 inline CMINVOKECOMMANDINFO CommandInfo(const char *verb)
 {
     CMINVOKECOMMANDINFO info = {};

@@ -18,4 +18,13 @@ bool Exists(const std::string &path);
 // Removes a sandbox folder tree (attributes reset first). Refuses any path outside S: and T:.
 void RemoveTree(const std::string &path);
 
+// The same under wide paths: names the test's ANSI code page cannot spell, paths of any length.
+void WriteFileBytes(const std::wstring &path, const std::string &bytes);
+std::string ReadFileBytes(const std::wstring &path, bool *exists = nullptr);
+bool Exists(const std::wstring &path);
+void RemoveTree(const std::wstring &path);
+std::wstring Wide(const std::string &path);
+// The 8-bit form of a wide path that the ANSI code page spells exactly.
+std::string Narrow(const std::wstring &path);
+
 } // namespace sandbox

@@ -6,21 +6,67 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-HRESULT CDropDataObject::Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject)
+namespace {
+
+// DROPFILES, then each path with its terminator, then one more terminator; an empty list is
+// two zero characters, as the shell writes it (a reader of one zero reads past the end).
+template <typename Text>
+HGLOBAL BuildList(const std::vector<Text> &paths, BOOL wide)
+{
+    const SIZE_T unit = sizeof(typename Text::value_type);
+    SIZE_T size = sizeof(DROPFILES) + (paths.empty() ? 2 : 1) * unit;
+    for (const Text &path : paths)
+        size += (path.size() + 1) * unit;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (!memory)
+        return nullptr;
+    char *bytes = static_cast<char *>(GlobalLock(memory));
+    if (!bytes) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    DROPFILES *header = reinterpret_cast<DROPFILES *>(bytes);
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = wide;
+    char *next = bytes + sizeof(DROPFILES);
+    for (const Text &path : paths) {
+        std::memcpy(next, path.c_str(), (path.size() + 1) * unit);
+        next += (path.size() + 1) * unit;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+// Made inside the class's own functions, which may call its private constructor.
+template <typename Make>
+HRESULT CreateWith(IDataObject **dataObject, Make make)
 {
     if (!dataObject)
         return E_POINTER;
     *dataObject = nullptr;
     try {
-        *dataObject = new CDropDataObject(paths, offersDropList);
+        *dataObject = make();
     } catch (const std::bad_alloc &) {
         return E_OUTOFMEMORY;
     }
     return S_OK;
 }
 
-CDropDataObject::CDropDataObject(const std::vector<std::string> &paths, bool offersDropList)
-    : m_refCount(1), m_paths(paths), m_offersDropList(offersDropList)
+} // namespace
+
+HRESULT CDropDataObject::Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject)
+{
+    return CreateWith(dataObject, [&] { return new CDropDataObject(paths, {}, false, offersDropList); });
+}
+
+HRESULT CDropDataObject::Create(const std::vector<std::wstring> &paths, IDataObject **dataObject)
+{
+    return CreateWith(dataObject, [&] { return new CDropDataObject({}, paths, true, true); });
+}
+
+CDropDataObject::CDropDataObject(const std::vector<std::string> &paths, const std::vector<std::wstring> &widePaths,
+                                 bool wide, bool offersDropList)
+    : m_refCount(1), m_paths(paths), m_widePaths(widePaths), m_wide(wide), m_offersDropList(offersDropList)
 {
 }
 
@@ -52,31 +98,9 @@ bool CDropDataObject::IsDropList(const FORMATETC *format) const
            (format->tymed & TYMED_HGLOBAL);
 }
 
-// DROPFILES, then each path with its terminator, then one more terminator; an empty list is
-// two zero bytes, as the shell writes it (a reader of one zero byte reads past the end).
 HGLOBAL CDropDataObject::BuildDropList() const
 {
-    SIZE_T size = sizeof(DROPFILES) + (m_paths.empty() ? 2 : 1);
-    for (const std::string &path : m_paths)
-        size += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    if (!memory)
-        return nullptr;
-    char *bytes = static_cast<char *>(GlobalLock(memory));
-    if (!bytes) {
-        GlobalFree(memory);
-        return nullptr;
-    }
-    DROPFILES *header = reinterpret_cast<DROPFILES *>(bytes);
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    char *next = bytes + sizeof(DROPFILES);
-    for (const std::string &path : m_paths) {
-        std::memcpy(next, path.c_str(), path.size() + 1);
-        next += path.size() + 1;
-    }
-    GlobalUnlock(memory);
-    return memory;
+    return m_wide ? BuildList(m_widePaths, TRUE) : BuildList(m_paths, FALSE);
 }
 
 STDMETHODIMP CDropDataObject::GetData(FORMATETC *format, STGMEDIUM *medium)

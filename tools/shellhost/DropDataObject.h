@@ -4,12 +4,14 @@
 #include <vector>
 
 // The data object a shell hands to IShellExtInit::Initialize: the selection as a CF_HDROP drop
-// list of 8-bit paths, in the given order. Without a drop list it offers no format at all,
-// like a selection of things that are not files.
+// list of 8-bit paths, in the given order, or of wide paths as the shells of the NT family
+// write it. Without a drop list it offers no format at all, like a selection of things that
+// are not files.
 class CDropDataObject final : public IDataObject
 {
 public:
     static HRESULT Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject);
+    static HRESULT Create(const std::vector<std::wstring> &paths, IDataObject **dataObject);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
@@ -28,12 +30,15 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA **advises) override;
 
 private:
-    CDropDataObject(const std::vector<std::string> &paths, bool offersDropList);
+    CDropDataObject(const std::vector<std::string> &paths, const std::vector<std::wstring> &widePaths, bool wide,
+                    bool offersDropList);
     ~CDropDataObject() = default;
     bool IsDropList(const FORMATETC *format) const;
     HGLOBAL BuildDropList() const;
 
     LONG m_refCount;
     std::vector<std::string> m_paths;
+    std::vector<std::wstring> m_widePaths;
+    bool m_wide;
     bool m_offersDropList;
 };
