@@ -17,9 +17,15 @@ count() { # WHAT LOG: how many tests of a ctest log ended so
   esac
   grep -c "^ *[0-9]*/[0-9]* Test .*$pattern" "$2" || true
 }
+# Architectures this machine cannot run go first, so that the run's last ctest report is one
+# that executed its tests.
+ordered=()
+for arch in $archs; do orvex_runs "$arch" || ordered+=("$arch"); done
+for arch in $archs; do orvex_runs "$arch" && ordered+=("$arch"); done
 status=0
+passed=0
 summary=()
-for arch in $archs; do
+for arch in "${ordered[@]}"; do
   tree=$(orvex_tree "$arch")
   log="$tree/ctest.log"
   if orvex_runs "$arch"; then
@@ -36,8 +42,13 @@ for arch in $archs; do
   if orvex_runs "$arch"; then
     orvex_prefix_check || status=2
   fi
+  passed=$((passed + $(count Passed "$log")))
   summary+=("$arch: $(count Passed "$log") passed, $(count Skipped "$log") not run (skipped), $(count Failed "$log") failed")
 done
 echo
 printf 'test: %s\n' "${summary[@]}"
+if [ "$passed" -eq 0 ]; then
+  echo "test: no test ran on this machine" >&2
+  [ "$status" -ne 0 ] || status=1
+fi
 exit $status
