@@ -1,54 +1,9 @@
 #include "UiTestSupport.h"
 #include "common/Scoped.h"
-#include "support/DialogAnswerer.h"
 
 #include <gtest/gtest.h>
 
 namespace uitest {
-
-namespace {
-
-struct Driver
-{
-    const Action &act;
-    DWORD thread;
-    DWORD timeout;
-    bool ok;
-};
-
-DWORD WINAPI DriverThread(void *param)
-{
-    Driver &driver = *static_cast<Driver *>(param);
-    const DWORD start = GetTickCount();
-    HWND dialog = nullptr;
-    while (!dialog && GetTickCount() - start < driver.timeout) {
-        const std::vector<HWND> dialogs = ThreadDialogs(driver.thread);
-        dialog = dialogs.empty() ? nullptr : dialogs.front();
-        Sleep(5);
-    }
-    if (!dialog)
-        return 0;
-    Sleep(100); // its first paint
-    driver.act(dialog);
-    while (IsWindow(dialog) && IsWindowVisible(dialog) && GetTickCount() - start < driver.timeout)
-        Sleep(5);
-    driver.ok = !IsWindow(dialog) || !IsWindowVisible(dialog);
-    if (!driver.ok)
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    return 0;
-}
-
-} // namespace
-
-int Drive(const Action &act, const std::function<int()> &show, DWORD timeoutMs)
-{
-    Driver driver{act, GetCurrentThreadId(), timeoutMs, false};
-    CKernelHandle worker(CreateThread(nullptr, 0, DriverThread, &driver, 0, nullptr));
-    const int code = show();
-    WaitForSingleObject(worker.Get(), INFINITE);
-    EXPECT_TRUE(driver.ok) << "the dialog did not appear or did not close";
-    return code;
-}
 
 void PressKey(DWORD thread, WORD key)
 {
@@ -124,15 +79,17 @@ COLORREF PixelAt(HWND window, int x, int y)
     return color;
 }
 
-SIZE TextExtent(HWND window, const char *text)
+int CountPixels(HWND window, const std::function<bool(COLORREF)> &match, int step)
 {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return size;
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    int count = 0;
+    for (int y = 0; y < client.bottom; y += step)
+        for (int x = 0; x < client.right; x += step)
+            count += match(GetPixel(dc, x, y)) ? 1 : 0;
+    ReleaseDC(window, dc);
+    return count;
 }
 
 RECT ChildRect(HWND control)
