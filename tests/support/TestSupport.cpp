@@ -347,26 +347,9 @@ CFileCalls::~CFileCalls()
 
 // --- the pass-count setting
 
-CPassSetting::CPassSetting()
-{
-    for (const char *key : {"Software\\Kessane", "Software\\Kessane\\Talmior 2004", kKey})
-        if (m_madeFrom.empty() && !KeyExists(HKEY_CURRENT_USER, key))
-            m_madeFrom = key;
-    DWORD size = 0;
-    if (SHGetValueA(HKEY_CURRENT_USER, kKey, "Slider", &m_type, nullptr, &size) == ERROR_SUCCESS) {
-        m_earlier.resize(size);
-        SHGetValueA(HKEY_CURRENT_USER, kKey, "Slider", &m_type, m_earlier.data(), &size);
-    }
-}
-
 CPassSetting::~CPassSetting()
 {
-    if (!m_madeFrom.empty())
-        SHDeleteKeyA(HKEY_CURRENT_USER, m_madeFrom.c_str());
-    else if (m_type != REG_NONE)
-        SHSetValueA(HKEY_CURRENT_USER, kKey, "Slider", m_type, m_earlier.data(), static_cast<DWORD>(m_earlier.size()));
-    else
-        SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider");
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kessane");
 }
 
 void CPassSetting::Set(DWORD type, const void *data, DWORD size)

@@ -150,23 +150,18 @@ private:
     std::vector<CImportHook *> m_hooks;
 };
 
-// The pass count ("Slider") as the product's main program writes it; what was there before is
-// put back when the object goes.
+// The pass count ("Slider") as the product's main program writes it. The maker's key goes with
+// the object: the test prefix is the build tree's own, so nothing else lives there.
 class CPassSetting
 {
 public:
-    CPassSetting();
-    explicit CPassSetting(DWORD passes) : CPassSetting() { Set(REG_DWORD, &passes, sizeof(passes)); }
+    CPassSetting() = default;
+    explicit CPassSetting(DWORD passes) { Set(REG_DWORD, &passes, sizeof(passes)); }
     ~CPassSetting();
     void Set(DWORD type, const void *data, DWORD size);
     // The value, or with wholeKey the key itself, gone.
     void Remove(bool wholeKey);
     static constexpr const char *kKey = "Software\\Kessane\\Talmior 2004\\Secure";
-
-private:
-    std::string m_madeFrom; // the outermost key of the path that this object made, if any
-    std::vector<BYTE> m_earlier;
-    DWORD m_type = REG_NONE;
 };
 
 // A program run to its end as another process, with what it printed; one that does not end in
