@@ -1,28 +1,34 @@
 #include "support/DialogAnswerer.h"
 #include "resource.h"
 
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
 
-static BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM param)
+namespace {
+
+const DWORD kAnswerLimitMs = 5000;
+
+void Click(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM param)
 {
     char className[32] = {};
     GetClassNameA(hwnd, className, sizeof(className));
-    if (IsWindowVisible(hwnd) && std::strcmp(className, "#32770") == 0)
+    if (IsWindowVisible(hwnd) && std::strcmp(className, "#32770") == 0 && GetDlgItem(hwnd, IDC_PICTURE))
         reinterpret_cast<std::vector<HWND> *>(param)->push_back(hwnd);
     return TRUE;
 }
 
-std::vector<HWND> ThreadDialogs(DWORD thread)
-{
-    std::vector<HWND> dialogs;
-    EnumThreadWindows(thread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
-    return dialogs;
-}
+} // namespace
 
-DialogAnswerer::DialogAnswerer(std::vector<int> answers, DWORD thread)
-    : m_answers(std::move(answers)), m_thread(thread), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_worker(nullptr), m_answered(0), m_unexpected(0)
+DialogAnswerer::Answer::Answer(int id) : act([id](HWND dialog) { Click(dialog, id); }) {}
+
+DialogAnswerer::DialogAnswerer(std::vector<Answer> answers, DWORD thread)
+    : m_answers(std::move(answers)), m_thread(thread), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr))
 {
     InitializeCriticalSection(&m_lock);
     m_worker = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
@@ -35,6 +41,7 @@ DialogAnswerer::~DialogAnswerer()
     CloseHandle(m_worker);
     CloseHandle(m_stop);
     DeleteCriticalSection(&m_lock);
+    EXPECT_EQ(0, m_stuck) << "dialogs that their answer did not close";
 }
 
 DWORD WINAPI DialogAnswerer::ThreadProc(void *self)
@@ -45,31 +52,37 @@ DWORD WINAPI DialogAnswerer::ThreadProc(void *self)
 
 void DialogAnswerer::Run()
 {
-    std::vector<HWND> handled;
+    std::vector<std::pair<HWND, DWORD>> answered; // and when
     while (WaitForSingleObject(m_stop, 20) == WAIT_TIMEOUT) {
-        for (HWND dialog : ThreadDialogs(m_thread)) {
-            if (!GetDlgItem(dialog, IDC_PICTURE))
-                continue; // the progress dialog
-            if (std::find(handled.begin(), handled.end(), dialog) != handled.end())
+        std::vector<HWND> dialogs;
+        EnumThreadWindows(m_thread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+        for (HWND dialog : dialogs) {
+            auto seen = std::find_if(answered.begin(), answered.end(), [&](auto &a) { return a.first == dialog; });
+            if (seen != answered.end()) {
+                if (GetTickCount() - seen->second > kAnswerLimitMs) {
+                    ++m_stuck;
+                    Click(dialog, IDCANCEL);
+                    seen->second = GetTickCount();
+                }
                 continue;
-            handled.push_back(dialog);
+            }
             char text[1024] = {};
             GetDlgItemTextA(dialog, IDC_TEXT, text, sizeof(text));
-            int id = IDCANCEL;
             EnterCriticalSection(&m_lock);
             m_texts.push_back(text);
-            if (m_answered < m_answers.size())
-                id = m_answers[m_answered++];
-            else
-                ++m_unexpected;
+            const size_t index = m_texts.size() - 1;
             LeaveCriticalSection(&m_lock);
-            // A click on the button: WM_COMMAND from the control, as the button itself sends it.
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+            Sleep(50); // its first paint, as a user would see it before answering
+            if (index < m_answers.size())
+                m_answers[index].act(dialog);
+            else
+                Click(dialog, IDCANCEL);
+            answered.emplace_back(dialog, GetTickCount());
         }
         // Handles of closed dialogs may be reused by later ones.
-        handled.erase(std::remove_if(handled.begin(), handled.end(), [](HWND h) { return !IsWindow(h); }),
-                      handled.end());
+        answered.erase(std::remove_if(answered.begin(), answered.end(),
+                                      [](auto &a) { return !IsWindow(a.first) || !IsWindowVisible(a.first); }),
+                       answered.end());
     }
 }
 
@@ -79,20 +92,4 @@ std::vector<std::string> DialogAnswerer::Texts() const
     std::vector<std::string> texts = m_texts;
     LeaveCriticalSection(&m_lock);
     return texts;
-}
-
-size_t DialogAnswerer::Answered() const
-{
-    EnterCriticalSection(&m_lock);
-    const size_t n = m_answered;
-    LeaveCriticalSection(&m_lock);
-    return n;
-}
-
-size_t DialogAnswerer::Unexpected() const
-{
-    EnterCriticalSection(&m_lock);
-    const size_t n = m_unexpected;
-    LeaveCriticalSection(&m_lock);
-    return n;
 }

@@ -1,105 +1,112 @@
 #include "support/TestSupport.h"
+#include "DropDataObject.h"
+#include "delete/COrvexDeleteFile.h"
+#include "delete/Requests.h"
+#include "module/ObjectMap.h"
+#include "support/DialogAnswerer.h"
 
-#include <gtest/gtest.h>
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
+
+// COM for the program's main thread, a single-threaded apartment as in the shell.
+static const HRESULT g_com = CoInitialize(nullptr);
 
 namespace sandbox {
 
 static bool InSandbox(const std::wstring &path)
 {
-    return path.size() > 3 && (path[0] == L'S' || path[0] == L's' || path[0] == L'T' || path[0] == L't') &&
-           path[1] == L':' && path[2] == L'\\';
-}
-
-// For failure messages only.
-static std::string Shown(const std::wstring &path)
-{
-    std::string shown;
-    for (wchar_t c : path)
-        shown += c < 0x80 ? static_cast<char>(c) : '?';
-    return shown;
+    return path.size() >= 3 && std::wcschr(L"SsTt", path[0]) && path.compare(1, 2, L":\\") == 0;
 }
 
 std::wstring Wide(const std::string &path)
 {
     std::wstring wide(path.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
-                                           static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? length : 0);
+    wide.resize(std::max(0, MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
+                                                static_cast<int>(wide.size()))));
     return wide;
 }
 
 std::string Narrow(const std::wstring &path)
 {
     std::string narrow(path.size() * 2, '\0');
-    const int length = WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &narrow[0],
-                                           static_cast<int>(narrow.size()), nullptr, nullptr);
-    narrow.resize(length > 0 ? length : 0);
+    narrow.resize(std::max(0, WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(),
+                                                  static_cast<int>(path.size()), &narrow[0],
+                                                  static_cast<int>(narrow.size()), nullptr, nullptr)));
     return narrow;
 }
 
-void RemoveTree(const std::wstring &path)
+std::string Content(const std::wstring &path)
+{
+    return "bytes of " + Narrow(path);
+}
+
+void Make(const std::wstring &path, const std::string &bytes)
+{
+    ASSERT_TRUE(InSandbox(path)) << "refusing to make " << Narrow(path);
+    // Folder by folder: the system's helper stops short of the longest paths.
+    const size_t slash = path.rfind(L'\\');
+    for (size_t end = path.find(L'\\', 3); end != std::wstring::npos && end <= slash; end = path.find(L'\\', end + 1))
+        CreateDirectoryW(path.substr(0, end).c_str(), nullptr);
+    if (slash + 1 == path.size())
+        return;
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(file && (bytes.empty() || WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                                    &written, nullptr)))
+        << "cannot make " << Narrow(path) << ", error " << GetLastError();
+}
+
+void MakeTree(const std::wstring &root, const WPaths &entries)
+{
+    for (const std::wstring &entry : entries)
+        Make(root + L"\\" + entry);
+}
+
+std::wstring FreshFolder(const std::wstring &name)
+{
+    const std::wstring path = L"S:\\" + name;
+    Remove(path);
+    Make(path + L"\\");
+    return path;
+}
+
+void Remove(const std::wstring &path)
 {
     if (!InSandbox(path)) {
-        ADD_FAILURE() << "refusing to remove " << Shown(path) << ": outside the sandbox drives";
+        ADD_FAILURE() << "refusing to remove " << Narrow(path);
         return;
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    // A link is removed itself, never followed. The wide listing gives the true names.
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (std::wcscmp(entry.cFileName, L".") && std::wcscmp(entry.cFileName, L".."))
-                    RemoveTree(path + L"\\" + entry.cFileName);
-            } while (FindNextFileW(find, &entry));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path.c_str());
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryW(path.c_str());
-    } else {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         DeleteFileW(path.c_str());
+        return;
     }
+    WIN32_FIND_DATAW entry;
+    // A folder link is removed itself, never entered.
+    const CFindHandle find(attributes & FILE_ATTRIBUTE_REPARSE_POINT ? INVALID_HANDLE_VALUE
+                                                                     : FindFirstFileW((path + L"\\*").c_str(), &entry));
+    for (BOOL more = find.IsValid(); more; more = FindNextFileW(find.Get(), &entry))
+        if (std::wcscmp(entry.cFileName, L".") && std::wcscmp(entry.cFileName, L".."))
+            Remove(path + (path.back() == L'\\' ? L"" : L"\\") + entry.cFileName);
+    if (path.size() > 3)
+        RemoveDirectoryW(path.c_str());
 }
 
-std::string FreshFolder(const std::string &name)
+std::string Read(const std::wstring &path, bool *exists)
 {
-    const std::string path = "S:\\" + name;
-    RemoveTree(path);
-    if (!CreateDirectoryA(path.c_str(), nullptr))
-        ADD_FAILURE() << "cannot create " << path << ", error " << GetLastError();
-    return path;
-}
-
-void WriteFileBytes(const std::wstring &path, const std::string &bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create " << Shown(path) << ", error " << GetLastError();
-    DWORD written = 0;
-    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(ok && written == bytes.size()) << "cannot write " << Shown(path);
-}
-
-std::string ReadFileBytes(const std::wstring &path, bool *exists)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
     if (exists)
-        *exists = file != INVALID_HANDLE_VALUE;
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
+        *exists = file.IsValid();
+    std::string bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    while (file && ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
         bytes.append(buffer, read);
-    CloseHandle(file);
     return bytes;
 }
 
@@ -108,24 +115,418 @@ bool Exists(const std::wstring &path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void WriteFileBytes(const std::string &path, const std::string &bytes)
+std::wstring ShortName(const std::wstring &path)
 {
-    WriteFileBytes(Wide(path), bytes);
-}
-
-std::string ReadFileBytes(const std::string &path, bool *exists)
-{
-    return ReadFileBytes(Wide(path), exists);
-}
-
-bool Exists(const std::string &path)
-{
-    return Exists(Wide(path));
-}
-
-void RemoveTree(const std::string &path)
-{
-    RemoveTree(Wide(path));
+    wchar_t buffer[MAX_PATH] = {};
+    GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+    const std::wstring whole = buffer;
+    return path.substr(0, path.rfind(L'\\') + 1) + whole.substr(whole.rfind(L'\\') + 1);
 }
 
 } // namespace sandbox
+
+std::string ShownPath(const std::string &path)
+{
+    return path.size() <= 100 ? path : path.substr(0, 50) + "......." + path.substr(path.size() - 48);
+}
+
+Paths ClearRaw(COrvexDeleteFile &handler, const Paths &paths)
+{
+    PathListRequest request;
+    for (const std::string &path : paths)
+        request.paths.Append(path.c_str());
+    DialogAnswerer answers(std::vector<DialogAnswerer::Answer>(64, IDOK));
+    EXPECT_EQ(S_OK, handler.ClearRaw(reinterpret_cast<IUnknown *>(&request)));
+    return answers.Texts();
+}
+
+void ClickCancel(COrvexDeleteFile &handler)
+{
+    PostMessageA(GetDlgItem(handler.m_progress.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
+}
+
+std::string Label(COrvexDeleteFile &handler)
+{
+    return handler.m_progress.m_status.m_label.c_str();
+}
+
+CComPtr<IDataObject> Selection(const Paths &paths, bool offersDropList)
+{
+    CComPtr<IDataObject> selection;
+    EXPECT_EQ(S_OK, CDropDataObject::Create(paths, offersDropList, selection.Receive()));
+    return selection;
+}
+
+CComPtr<IDataObject> Selection(const WPaths &paths)
+{
+    CComPtr<IDataObject> selection;
+    EXPECT_EQ(S_OK, CDropDataObject::Create(paths, selection.Receive()));
+    return selection;
+}
+
+CDeleteClass::CDeleteClass(Kind kind) : m_kind(kind)
+{
+    CComPtr<IUnknown> real;
+    if (kind == Real)
+        g_objectMap.GetClassObject(CLSID_CCOrvexDeleteFile, IID_IUnknown, real.ReceiveVoid());
+    EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_CCOrvexDeleteFile, real ? real.Get() : static_cast<IClassFactory *>(this),
+                                          CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie));
+}
+
+CDeleteClass::~CDeleteClass()
+{
+    CoRevokeClassObject(m_cookie);
+}
+
+STDMETHODIMP CDeleteClass::QueryInterface(REFIID riid, void **ppv)
+{
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
+        *ppv = static_cast<IClassFactory *>(this);
+    else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_ICOrvexDeleteFile) || IsEqualIID(riid, IID_IMultiQI))
+        *ppv = static_cast<ICOrvexDeleteFile *>(this);
+    else
+        *ppv = nullptr;
+    return *ppv ? S_OK : E_NOINTERFACE;
+}
+
+STDMETHODIMP CDeleteClass::CreateInstance(IUnknown *, REFIID riid, void **ppv)
+{
+    *ppv = nullptr;
+    return m_kind == Failing ? E_OUTOFMEMORY : QueryInterface(riid, ppv);
+}
+
+Items MenuItems(HMENU menu)
+{
+    Items items;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[256] = {};
+        GetMenuStringA(menu, i, text, sizeof(text), MF_BYPOSITION);
+        const bool greyed = GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED;
+        items.emplace_back(GetMenuItemID(menu, i), std::string(text) + (greyed ? " (greyed)" : ""));
+    }
+    return items;
+}
+
+// --- import hooks
+
+static void **ImportSlot(const char *dll, const char *function)
+{
+    BYTE *base = reinterpret_cast<BYTE *>(GetModuleHandleA(nullptr));
+    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto *entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress); entry->Name;
+         ++entry) {
+        if (_stricmp(reinterpret_cast<char *>(base + entry->Name), dll) != 0)
+            continue;
+        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->OriginalFirstThunk);
+        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+                std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData)->Name,
+                            function) == 0)
+                return reinterpret_cast<void **>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+static void *Swap(void **slot, void *value)
+{
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+    std::swap(*slot, value);
+    VirtualProtect(slot, sizeof(*slot), protection, &protection);
+    return value;
+}
+
+CImportHook::CImportHook(const char *dll, const char *function, void *replacement) : m_slot(ImportSlot(dll, function))
+{
+    if (m_slot)
+        m_original = Swap(m_slot, replacement);
+    else
+        ADD_FAILURE() << function << " is not in the program's import table";
+}
+
+CImportHook::~CImportHook()
+{
+    if (m_slot)
+        Swap(m_slot, m_original);
+}
+
+// --- the file-call log
+
+namespace {
+
+CFileCalls *g_calls = nullptr;
+std::map<HANDLE, std::string> g_open; // the files open for writing, by handle
+CImportHook *g_hooks[6];
+enum { kCreate, kWrite, kDelete, kFind, kRemove, kEmpty };
+
+template <typename F>
+F Original(int which)
+{
+    return g_hooks[which]->Original<F>();
+}
+
+HANDLE WINAPI LoggedCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                           DWORD flags, HANDLE templateFile)
+{
+    const HANDLE file = Original<decltype(&CreateFileA)>(kCreate)(path, access, share, security, disposition, flags,
+                                                                  templateFile);
+    g_calls->paths.push_back(path);
+    if (file != INVALID_HANDLE_VALUE && (access & GENERIC_WRITE))
+        g_open[file] = path;
+    return file;
+}
+
+BOOL WINAPI LoggedWrite(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    LARGE_INTEGER offset = {};
+    SetFilePointerEx(file, offset, &offset, FILE_CURRENT);
+    const BOOL ok = Original<decltype(&WriteFile)>(kWrite)(file, buffer, size, written, overlapped);
+    const BYTE *bytes = static_cast<const BYTE *>(buffer);
+    CFileCalls::Write write{g_open[file], offset.QuadPart, size, size ? bytes[0] : BYTE(0), true};
+    write.uniform = std::all_of(bytes, bytes + size, [&](BYTE b) { return b == write.first; });
+    g_calls->writes.push_back(write);
+    if (g_calls->onWrite)
+        g_calls->onWrite(g_calls->writes.size());
+    return ok;
+}
+
+BOOL WINAPI LoggedDelete(LPCSTR path)
+{
+    const BOOL ok = Original<decltype(&DeleteFileA)>(kDelete)(path);
+    g_calls->paths.push_back(path);
+    if (ok)
+        g_calls->writesBeforeDeletion[path] = std::count_if(g_calls->writes.begin(), g_calls->writes.end(),
+                                                            [&](const CFileCalls::Write &w) { return w.path == path; });
+    return ok;
+}
+
+HANDLE WINAPI LoggedFind(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
+{
+    g_calls->paths.push_back(sandbox::Narrow(pattern));
+    return Original<decltype(&FindFirstFileW)>(kFind)(pattern, data);
+}
+
+BOOL WINAPI LoggedRemove(LPCSTR path)
+{
+    g_calls->paths.push_back(path);
+    return Original<decltype(&RemoveDirectoryA)>(kRemove)(path);
+}
+
+HRESULT WINAPI NotedEmpty(HWND, LPCSTR root, DWORD flags)
+{
+    g_calls->emptiedBins.emplace_back(root ? root : "", flags);
+    return S_OK;
+}
+
+} // namespace
+
+CFileCalls::CFileCalls()
+{
+    g_calls = this;
+    const struct { const char *dll, *function; void *hook; } hooks[] = {
+        {"kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&LoggedCreate)},
+        {"kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite)},
+        {"kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete)},
+        {"kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&LoggedFind)},
+        {"kernel32.dll", "RemoveDirectoryA", reinterpret_cast<void *>(&LoggedRemove)},
+        {"shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty)},
+    };
+    for (int i = 0; i < 6; ++i)
+        m_hooks.push_back(g_hooks[i] = new CImportHook(hooks[i].dll, hooks[i].function, hooks[i].hook));
+}
+
+CFileCalls::~CFileCalls()
+{
+    for (CImportHook *hook : m_hooks)
+        delete hook;
+    g_calls = nullptr;
+}
+
+// --- the pass-count setting
+
+CPassSetting::~CPassSetting()
+{
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kessane");
+}
+
+void CPassSetting::Set(DWORD type, const void *data, DWORD size)
+{
+    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, kKey, "Slider", type, data, size));
+}
+
+void CPassSetting::Remove(bool wholeKey)
+{
+    if (wholeKey)
+        SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    else
+        SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider");
+}
+
+// --- other processes
+
+RunResult RunProgram(const std::string &commandLine, DWORD limitMs)
+{
+    RunResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        ADD_FAILURE() << "no pipe, error " << GetLastError();
+        return result;
+    }
+    const CKernelHandle reader(readEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    std::string line = commandLine;
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, "b:\\", &startup, &process);
+    CloseHandle(writeEnd); // the pipe ends when the program's copy goes
+    if (!started) {
+        ADD_FAILURE() << "cannot start " << commandLine << ", error " << GetLastError();
+        return result;
+    }
+    const CKernelHandle processHandle(process.hProcess), thread(process.hThread);
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        result.output.append(buffer, read);
+    if (WaitForSingleObject(process.hProcess, limitMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << commandLine << " did not end";
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, limitMs);
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    return result;
+}
+
+RunResult RunHost(const std::string &arguments, const std::function<void()> &whileHeld)
+{
+    const std::string host = "b:\\shellhost.exe --dll b:\\OrvexSE.dll ";
+    if (!whileHeld)
+        return RunProgram(host + arguments);
+    const std::string name = "OrvexTests_" + std::to_string(GetCurrentProcessId());
+    const CKernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (name + "_ready").c_str()));
+    const CKernelHandle release(CreateEventA(nullptr, TRUE, FALSE, (name + "_release").c_str()));
+    struct Held
+    {
+        std::string command;
+        RunResult result;
+        static DWORD WINAPI Run(void *self)
+        {
+            static_cast<Held *>(self)->result = RunProgram(static_cast<Held *>(self)->command);
+            return 0;
+        }
+    } held{host + "--hold " + name + "_ready " + name + "_release " + arguments, {}};
+    const CKernelHandle runner(CreateThread(nullptr, 0, Held::Run, &held, 0, nullptr));
+    HANDLE waits[] = {ready.Get(), runner.Get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0)
+        whileHeld();
+    else
+        ADD_FAILURE() << "the holding host never got ready";
+    SetEvent(release.Get());
+    WaitForSingleObject(runner.Get(), INFINITE);
+    return held.result;
+}
+
+DWORD WaitFromAnotherThread(const char *mutexName)
+{
+    struct Probe
+    {
+        static DWORD WINAPI Take(void *name)
+        {
+            const CKernelHandle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, static_cast<char *>(name)));
+            const DWORD wait = mutex ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
+            if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+                ReleaseMutex(mutex.Get());
+            return wait;
+        }
+    };
+    const CKernelHandle thread(CreateThread(nullptr, 0, Probe::Take, const_cast<char *>(mutexName), 0, nullptr));
+    DWORD wait = WAIT_FAILED;
+    if (thread && WaitForSingleObject(thread.Get(), 10000) == WAIT_OBJECT_0)
+        GetExitCodeThread(thread.Get(), &wait);
+    return wait;
+}
+
+void RunInMultithreadedApartment(const std::function<void()> &body)
+{
+    struct Thread
+    {
+        static DWORD WINAPI Run(void *param)
+        {
+            EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+            (*static_cast<const std::function<void()> *>(param))();
+            CoUninitialize();
+            return 0;
+        }
+    };
+    const CKernelHandle thread(CreateThread(nullptr, 0, Thread::Run, const_cast<std::function<void()> *>(&body), 0, nullptr));
+    WaitForSingleObject(thread.Get(), INFINITE);
+}
+
+bool NoBinOutsideTheSandbox()
+{
+    char drives[MAX_PATH] = {};
+    GetLogicalDriveStringsA(MAX_PATH, drives);
+    for (const char *drive = drives; *drive; drive += std::strlen(drive) + 1)
+        for (const char *bin : {"recycler", "recycled"})
+            if (!std::strchr("SsTt", *drive) && GetFileAttributesA((std::string(drive) + bin).c_str()) != INVALID_FILE_ATTRIBUTES)
+                return false;
+    return true;
+}
+
+// --- the registry
+
+static void AddTree(HKEY key, const std::string &prefix, REGSAM view, std::set<std::string> &tree)
+{
+    char name[256];
+    BYTE data[1024];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof(name), dataSize = sizeof(data) - 1, type = 0;
+        const LONG result = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
+        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
+            break;
+        data[result == ERROR_SUCCESS ? dataSize : 0] = 0; // a value too large is named by its type
+        tree.insert(prefix + name + (type == REG_SZ && result == ERROR_SUCCESS
+                                         ? "=" + std::string(reinterpret_cast<char *>(data))
+                                         : ":" + std::to_string(type)));
+    }
+    DWORD nameSize;
+    for (DWORD i = 0; nameSize = sizeof(name), RegEnumKeyExA(key, i, name, &nameSize, nullptr, nullptr, nullptr,
+                                                             nullptr) == ERROR_SUCCESS;
+         ++i) {
+        tree.insert(prefix + name + "\\");
+        HKEY opened = nullptr;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ | view, &opened) == ERROR_SUCCESS)
+            AddTree(CRegKey(opened).Get(), prefix + name + "\\", view, tree);
+    }
+}
+
+std::set<std::string> RegistryTree(HKEY root, const std::string &path, REGSAM view)
+{
+    std::set<std::string> tree;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS)
+        AddTree(CRegKey(opened).Get(), "", view, tree);
+    return tree;
+}
+
+bool KeyExists(HKEY root, const std::string &path, REGSAM view)
+{
+    HKEY opened = nullptr;
+    const bool exists = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS;
+    const CRegKey key(opened);
+    return exists;
+}
+
+std::string GuidText(REFGUID guid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return sandbox::Narrow(text);
+}

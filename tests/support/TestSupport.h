@@ -1,30 +1,193 @@
 #pragma once
 #include <windows.h>
-#include <string>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <gtest/gtest.h>
 
-// The only place tests may write: the sandbox drive S: (a folder of the build tree).
-// T: is a second sandbox drive for cases that need two fixed drives.
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "OrvexShellExtensions.h"
+#include "common/ComPtr.h"
+#include "common/Scoped.h"
+
+using Paths = std::vector<std::string>;
+using WPaths = std::vector<std::wstring>;
+
+// The only places tests write: the sandbox drives S: and T: (folders of the build tree).
 namespace sandbox {
 
-// A fresh, empty folder S:\<name> (removed first if it exists); returns its path without a
-// trailing backslash.
-std::string FreshFolder(const std::string &name);
-
-// Writes the bytes to the file, creating or truncating it.
-void WriteFileBytes(const std::string &path, const std::string &bytes);
-// The file's whole content; an empty string with *exists false when it cannot be opened.
-std::string ReadFileBytes(const std::string &path, bool *exists = nullptr);
-bool Exists(const std::string &path);
-// Removes a sandbox folder tree (attributes reset first). Refuses any path outside S: and T:.
-void RemoveTree(const std::string &path);
-
-// The same under wide paths: names the test's ANSI code page cannot spell, paths of any length.
-void WriteFileBytes(const std::wstring &path, const std::string &bytes);
-std::string ReadFileBytes(const std::wstring &path, bool *exists = nullptr);
-bool Exists(const std::wstring &path);
-void RemoveTree(const std::wstring &path);
 std::wstring Wide(const std::string &path);
-// The 8-bit form of a wide path that the ANSI code page spells exactly.
+// The 8-bit form; a character the ANSI code page cannot spell becomes '?'.
 std::string Narrow(const std::wstring &path);
+// What Make writes into a file unless told otherwise.
+std::string Content(const std::wstring &path);
+// A file with its folders, or only folders for a path ending in a backslash. Refuses any path
+// outside S: and T:.
+void Make(const std::wstring &path, const std::string &bytes);
+inline void Make(const std::wstring &path) { Make(path, Content(path)); }
+// Every entry below root, in order (see Make).
+void MakeTree(const std::wstring &root, const WPaths &entries);
+// A fresh, empty folder S:\<name>, without a trailing backslash.
+std::wstring FreshFolder(const std::wstring &name);
+// Removes a file or a tree (links themselves, never their targets). Refuses anything outside S: and T:.
+void Remove(const std::wstring &path);
+// The file's bytes; *exists false when it cannot be opened.
+std::string Read(const std::wstring &path, bool *exists = nullptr);
+bool Exists(const std::wstring &path);
+// The path with its last part replaced by that part's short (8.3) name.
+std::wstring ShortName(const std::wstring &path);
 
 } // namespace sandbox
+
+// A path as the report of an item that no path reaches shows it: whole up to 100 characters,
+// else its first 50, "......." and its last 48.
+std::string ShownPath(const std::string &path);
+
+// One of the module's classes made by its instance creator, held by its primary interface.
+template <class T, class Primary>
+CComPtr<T> New()
+{
+    void *object = nullptr;
+    EXPECT_EQ(S_OK, T::CreateInstance(nullptr, __uuidof(Primary), &object));
+    CComPtr<T> made(static_cast<T *>(static_cast<Primary *>(object)));
+    if (object)
+        static_cast<Primary *>(object)->Release();
+    return made;
+}
+
+class COrvexDeleteFile;
+// ClearRaw of the paths on the handler, the way the shell-link handler hands a selection over,
+// every report answered with OK; the reports' texts.
+Paths ClearRaw(COrvexDeleteFile &handler, const Paths &paths);
+// The progress dialog's Cancel, clicked as a user clicks it: the run's message step delivers it.
+void ClickCancel(COrvexDeleteFile &handler);
+// What the progress dialog's label shows.
+std::string Label(COrvexDeleteFile &handler);
+
+// For its lifetime, the Secure Delete class that CoCreateInstance finds on this thread: the
+// module's own, one whose creation fails, or one that answers as a proxy does (IMultiQI) and
+// counts the calls that reach it. Lives as long as its registration, so it counts no references.
+class CDeleteClass : public IClassFactory, public ICOrvexDeleteFile
+{
+public:
+    enum Kind { Real, Failing, Proxy };
+    explicit CDeleteClass(Kind kind);
+    ~CDeleteClass();
+    int calls = 0;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown *, REFIID riid, void **ppv) override;
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override
+    {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP ClearRecycle(IUnknown *) override { return ++calls, S_OK; }
+    STDMETHODIMP ClearRaw(IUnknown *) override { return ++calls, S_OK; }
+
+private:
+    Kind m_kind;
+    DWORD m_cookie = 0;
+};
+
+// The shell's data object for a selection: a drop list of 8-bit paths, of wide paths, or none.
+CComPtr<IDataObject> Selection(const Paths &paths, bool offersDropList = true);
+CComPtr<IDataObject> Selection(const WPaths &paths);
+
+// The items of a menu in order: id and text, " (greyed)" after a greyed one.
+using Items = std::vector<std::pair<UINT, std::string>>;
+Items MenuItems(HMENU menu);
+
+// Points one of this program's import slots elsewhere while it lives: the module's code is
+// linked into the test program, so its calls of that function come here.
+class CImportHook
+{
+public:
+    CImportHook(const char *dll, const char *function, void *replacement);
+    ~CImportHook();
+    CImportHook(const CImportHook &) = delete;
+    CImportHook &operator=(const CImportHook &) = delete;
+    template <typename F>
+    F Original() const { return reinterpret_cast<F>(m_original); }
+
+private:
+    void **m_slot;
+    void *m_original = nullptr;
+};
+
+// While it lives, follows the module's file calls: every write (what and where), every path it
+// opens, lists, deletes or removes, and for each deleted file its writes; lets no
+// SHEmptyRecycleBinA call reach the shell, but notes each.
+class CFileCalls
+{
+public:
+    struct Write
+    {
+        std::string path;
+        LONGLONG offset;
+        DWORD size;
+        BYTE first;
+        bool uniform; // every byte equals the first
+    };
+    CFileCalls();
+    ~CFileCalls();
+    std::vector<Write> writes;
+    Paths paths;
+    std::map<std::string, size_t> writesBeforeDeletion;
+    std::vector<std::pair<std::string, DWORD>> emptiedBins; // root and flags
+    std::function<void(size_t)> onWrite;                    // after each write, with their number
+
+private:
+    std::vector<CImportHook *> m_hooks;
+};
+
+// The pass count ("Slider") as the product's main program writes it. The maker's key goes with
+// the object: the test prefix is the build tree's own, so nothing else lives there.
+class CPassSetting
+{
+public:
+    CPassSetting() = default;
+    explicit CPassSetting(DWORD passes) { Set(REG_DWORD, &passes, sizeof(passes)); }
+    ~CPassSetting();
+    void Set(DWORD type, const void *data, DWORD size);
+    // The value, or with wholeKey the key itself, gone.
+    void Remove(bool wholeKey);
+    static constexpr const char *kKey = "Software\\Kessane\\Talmior 2004\\Secure";
+};
+
+// A program run to its end as another process, with what it printed; one that does not end in
+// time fails the test and is ended. With whileHeld, the shell host runs with --hold: whileHeld
+// is called while it keeps its handlers.
+struct RunResult
+{
+    DWORD exitCode = 1;
+    std::string output;
+};
+RunResult RunProgram(const std::string &commandLine, DWORD limitMs = 120000);
+RunResult RunHost(const std::string &arguments, const std::function<void()> &whileHeld = nullptr);
+
+// What a wait of another thread, which owns nothing, gives at once on a named mutex:
+// WAIT_OBJECT_0 when it is free, WAIT_TIMEOUT while a thread owns it, WAIT_FAILED when none exists.
+DWORD WaitFromAnotherThread(const char *mutexName);
+
+// Runs body on a new thread of the multithreaded apartment and waits for it.
+void RunInMultithreadedApartment(const std::function<void()> &body);
+
+// No recycle folder on any drive but the sandbox drives: the cleaner empties those of every fixed drive.
+bool NoBinOutsideTheSandbox();
+
+// A registry key's keys and values below it: "sub\key\" for a key, "sub\key\name=text" for a
+// REG_SZ value ("" names the default value), "sub\key\name:type" for others. view: 0, or
+// KEY_WOW64_32KEY / KEY_WOW64_64KEY.
+std::set<std::string> RegistryTree(HKEY root, const std::string &path, REGSAM view = 0);
+bool KeyExists(HKEY root, const std::string &path, REGSAM view = 0);
+std::string GuidText(REFGUID guid);

@@ -1,0 +1,112 @@
+// The overwrite before every deletion, watched write by write, and the setting it follows.
+#include "support/TestSupport.h"
+#include "delete/COrvexDeleteFile.h"
+
+using Handler = CComPtr<COrvexDeleteFile>;
+const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
+
+// Each pass writes the file three times from its first byte, with 0x00, with 0xFF and with rand()
+// bytes, in whole chunks of at most 51,200 bytes (51,201 bytes take two, the second whole too);
+// then the file goes. The label names the file, up to 50 characters whole.
+TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeChunks)
+{
+    const std::wstring folder = sandbox::FreshFolder(L"engine");
+    const std::wstring fifty(46, L'f'), sixty = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ" + std::wstring(26, L'm') + L"abcd";
+    const struct
+    {
+        std::wstring name;
+        ULONGLONG length;
+        DWORD passes, chunk;
+        const char *label; // after "Corrupting file: "
+    } rows[] = {
+        {L"one.bin", 1, 3, 1, "one.bin"},
+        {fifty + L".bin", 51200, 1, 51200, "ffffffffffffffffffffffffffffffffffffffffffffff.bin"},
+        {sixty + L".bin", 51201, 2, 51200, "ABCDEFGHIJKLMNOPQRSTUVWXY.......mmmmmmmmmmmmmmmabcd.bin"},
+        {L"empty.bin", 0, 1, 0, nullptr},
+        // Sparse: only what is written before the cancel takes room. The length is taken whole.
+        {L"huge.bin", (1ull << 32) + 1, 1, 51200, nullptr},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(sandbox::Narrow(row.name));
+        const std::wstring path = folder + L"\\" + row.name;
+        const bool huge = row.length >> 32;
+        {
+            const CFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            LARGE_INTEGER end;
+            end.QuadPart = row.length;
+            ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
+        }
+        CPassSetting passes(row.passes);
+        Handler handler = NewHandler();
+        CFileCalls calls;
+        std::string label;
+        calls.onWrite = [&](size_t n) {
+            label = Label(*handler.Get());
+            if (huge)
+                ClickCancel(*handler.Get());
+            if (huge && n > 4)
+                handler->m_bCancelled = true; // never 4 GiB three times over, whatever the click did
+        };
+        EXPECT_EQ(Paths(), ClearRaw(*handler.Get(), {sandbox::Narrow(path)}));
+
+        const size_t perSweep = row.chunk ? (row.length + row.chunk - 1) / row.chunk : 0;
+        if (huge)
+            ASSERT_LT(calls.writes.size(), 5u) << "the cancel ends the writing";
+        else
+            ASSERT_EQ(3 * row.passes * perSweep, calls.writes.size());
+        for (size_t i = 0; i < calls.writes.size(); ++i) {
+            const CFileCalls::Write &write = calls.writes[i];
+            const size_t sweep = i / perSweep;
+            EXPECT_EQ(row.chunk, write.size) << "write " << i;
+            EXPECT_EQ(LONGLONG(i % perSweep * row.chunk), write.offset) << "write " << i;
+            const int pattern = sweep % 3 == 2 ? -1 : sweep % 3 ? 0xFF : 0x00; // -1: rand() bytes
+            EXPECT_EQ(pattern >= 0 || row.chunk == 1, write.uniform) << "write " << i;
+            EXPECT_TRUE(pattern < 0 || write.first == pattern) << "write " << i;
+        }
+        if (row.label) {
+            EXPECT_EQ(std::string("Corrupting file: ") + row.label, label);
+        }
+        EXPECT_EQ(huge, sandbox::Exists(path)) << "deleted, unless cancelled";
+        sandbox::Remove(path);
+    }
+}
+
+// Any value but a DWORD from 1 to 32 means one pass; a deleted key leaves the last value read.
+TEST(PassSetting, TheRunWritesAsManyPassesAsTheSliderSays)
+{
+    const DWORD values[] = {7, 1, 32, 33, 0, 0xFFFFFFFF, 5};
+    const struct
+    {
+        DWORD type;
+        const void *data;
+        DWORD size;
+        DWORD passes;
+    } rows[] = {
+        {REG_DWORD, &values[0], 4, 7}, {REG_DWORD, &values[1], 4, 1},  {REG_DWORD, &values[2], 4, 32},
+        {REG_DWORD, &values[3], 4, 1}, {REG_DWORD, &values[4], 4, 1},  {REG_DWORD, &values[5], 4, 1},
+        {REG_SZ, "5", 2, 1},           {REG_BINARY, &values[6], 4, 1}, {REG_DWORD, &values[6], 2, 1},
+        {REG_NONE, nullptr, 0, 1}, // the value deleted
+    };
+    const std::wstring file = sandbox::FreshFolder(L"passes") + L"\\a.txt";
+    CPassSetting setting;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << "type " << row.type << ", " << row.size << " bytes, row " << (&row - rows));
+        if (row.data)
+            setting.Set(row.type, row.data, row.size);
+        else
+            setting.Remove(false);
+        sandbox::Make(file);
+        CFileCalls calls;
+        ClearRaw(*NewHandler().Get(), {sandbox::Narrow(file)});
+        EXPECT_EQ(3 * row.passes, calls.writes.size());
+    }
+    setting.Set(REG_DWORD, &values[0], 4);
+    Handler handler = NewHandler();
+    sandbox::Make(file);
+    ClearRaw(*handler.Get(), {sandbox::Narrow(file)});
+    setting.Remove(true);
+    sandbox::Make(file);
+    CFileCalls calls;
+    ClearRaw(*handler.Get(), {sandbox::Narrow(file)});
+    EXPECT_EQ(3u * 7, calls.writes.size()) << "the key gone: the same handler keeps what it read";
+}

@@ -1,0 +1,299 @@
+// What a run reaches: every entry of a selected folder under a path of its own, or reported; never
+// anything through a link or under a second name.
+#include "support/TestSupport.h"
+#include "delete/COrvexDeleteFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+
+using Handler = CComPtr<COrvexDeleteFile>;
+const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
+
+namespace {
+
+// While it lives, the system answers as some volumes do: listing a folder named "denied" fails as
+// for an unreadable folder, and a name holding "no-short" has no short name, as on a volume with
+// 8.3 names turned off (the long path comes back then).
+class CVolumeRefusals
+{
+public:
+    CVolumeRefusals()
+        : m_find("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst)),
+          m_short("kernel32.dll", "GetShortPathNameW", reinterpret_cast<void *>(&ShortPath))
+    {
+        s_active = this;
+    }
+
+private:
+    static HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
+    {
+        if (std::wcsstr(pattern, L"\\denied\\*")) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        return s_active->m_find.Original<decltype(&FindFirstFileW)>()(pattern, data);
+    }
+    static DWORD WINAPI ShortPath(LPCWSTR path, LPWSTR buffer, DWORD size)
+    {
+        if (!std::wcsstr(path, L"no-short"))
+            return s_active->m_short.Original<decltype(&GetShortPathNameW)>()(path, buffer, size);
+        const DWORD length = lstrlenW(path);
+        if (!buffer || size <= length)
+            return length + 1;
+        lstrcpyW(buffer, path);
+        return length;
+    }
+    static inline CVolumeRefusals *s_active = nullptr;
+    CImportHook m_find, m_short;
+};
+
+enum Outcome { Gone, Kept, Written }; // Written: overwritten, but still there
+
+} // namespace
+
+// Every entry is reached under a path of its own: its exact long name, or for a name the ANSI
+// code page cannot spell its short name; never a best-fit form ("..\outside.txt" for fullwidth
+// full stops and reverse solidus, "Omega.txt" for a Greek omega), never a path cut to the buffer.
+// What cannot be reached is reported once and left, decided entry by entry; a folder that cannot
+// be listed is not taken for an empty one. Attributes do not stop the deletion; a file that cannot
+// be opened or deleted is reported, and after a file that could not be overwritten the progress
+// window keeps out of the way. Nothing outside the selected folder is touched.
+TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIsTouched)
+{
+    const std::wstring root = sandbox::FreshFolder(L"walk"), sel = root + L"\\sel";
+    const std::string narrowSel = sandbox::Narrow(sel);
+    const std::wstring deep(258 - sel.size() - 1, L'D'), wide(240 - sel.size() - 1, L'E');
+    const std::wstring tooLong = wide + L"\\a-name-that-overflows-the-path-buffer.txt";
+    const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    enum Lock { Free, NoSharing, NoDeleting };
+    const struct
+    {
+        std::wstring entry;   // under the selected folder; a trailing backslash makes a folder
+        Outcome outcome;
+        std::string reported; // an unreachable entry's path in its report, after the selected folder
+        DWORD attributes = 0;
+        Lock lock = Free;
+    } rows[] = {
+        {L"\xFF0E\xFF0E\xFF3Coutside.txt", Gone, ""},
+        {L"\x03A9mega.txt", Gone, ""},
+        {L"Omega.txt", Gone, ""},
+        {L"\x03A9no-short.txt", Kept, "?no-short.txt"},
+        {L"\x03A9dir\\", Gone, ""},
+        {L"\x03A9dir\\\x6587\x4EF6.docx", Gone, ""},
+        {deep + L"\\", Kept, ""},
+        {deep + L"\\x.txt", Kept, sandbox::Narrow(deep)},
+        {wide + L"\\", Kept, ""},
+        {tooLong, Kept, sandbox::Narrow(tooLong)},
+        {L"denied\\", Kept, ""},
+        {L"denied\\inside.txt", Kept, "denied"},
+        {L"tree\\", Gone, "", hiddenReadOnly},
+        {L"tree\\ro.txt", Gone, "", hiddenReadOnly | FILE_ATTRIBUTE_SYSTEM},
+        {L"tree\\.starts-with-dot", Gone, ""},
+        {L"tree\\..two-dots", Gone, ""},
+        {L"tree\\empty\\", Gone, ""},
+        {L"held\\", Kept, ""},
+        {L"held\\locked.txt", Kept, "", 0, NoSharing},
+        {L"held\\after.txt", Gone, ""},
+        {L"busy.txt", Written, "", 0, NoDeleting},
+    };
+    // Selected before the folder: the first thing of the run fails to be overwritten.
+    const std::wstring first = root + L"\\first.txt";
+    sandbox::MakeTree(root, {L"outside.txt", L"first.txt"});
+    const CFileHandle firstLock(CreateFileW(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    Paths expected = {"Unable to corrupt file first.txt"};
+    std::vector<CFileHandle> locks;
+    std::set<std::string> labels;
+    size_t written = 0;
+    for (const auto &row : rows) {
+        const std::wstring path = sel + L"\\" + row.entry;
+        sandbox::Make(path);
+        const std::wstring name = row.entry.substr(row.entry.rfind(L'\\', row.entry.size() - 2) + 1);
+        if (!row.reported.empty())
+            expected.push_back("Unable to delete file " + ShownPath(narrowSel + "\\" + row.reported));
+        if (row.lock == NoSharing)
+            expected.push_back("Unable to corrupt file " + sandbox::Narrow(name));
+        if (row.lock == NoDeleting)
+            expected.push_back("Unable to delete file " + sandbox::Narrow(path));
+        if (row.lock)
+            locks.emplace_back(CreateFileW(path.c_str(), row.lock == NoSharing ? GENERIC_READ : GENERIC_WRITE,
+                                           row.lock == NoSharing ? 0 : FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                           nullptr));
+        if (path.back() == L'\\' || row.outcome == Kept)
+            continue;
+        ++written;
+        // The label names a file as it was reached: by its short name where the code page cannot
+        // spell the long one.
+        const bool spelled = std::none_of(name.begin(), name.end(), [](wchar_t c) { return c > 0x7F; });
+        const std::wstring shown = spelled ? name : sandbox::ShortName(path).substr(path.rfind(L'\\') + 1);
+        labels.insert("Corrupting file: " + sandbox::Narrow(shown));
+    }
+    for (const auto &row : rows)
+        if (row.attributes)
+            SetFileAttributesW((sel + L"\\" + row.entry).c_str(), row.attributes);
+
+    Handler handler = NewHandler();
+    CFileCalls calls;
+    std::set<std::string> shown;
+    size_t visibleWrites = 0;
+    calls.onWrite = [&](size_t) {
+        shown.insert(Label(*handler.Get()));
+        visibleWrites += IsWindowVisible(handler->m_progress.m_hWnd) ? 1 : 0;
+    };
+    Paths texts;
+    {
+        CVolumeRefusals refusals;
+        CPassSetting passes(1);
+        texts = ClearRaw(*handler.Get(), {sandbox::Narrow(first), narrowSel});
+    }
+    locks.clear();
+
+    std::sort(texts.begin(), texts.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, texts) << "each reported once";
+    EXPECT_EQ(3 * written, calls.writes.size()) << "each file overwritten before it went";
+    EXPECT_EQ(labels, shown);
+    EXPECT_EQ(0u, visibleWrites) << "the progress window covered a report";
+    for (const auto &row : rows) {
+        const std::wstring path = sel + L"\\" + row.entry;
+        bool exists = false;
+        const std::string bytes = sandbox::Read(path, &exists);
+        EXPECT_EQ(row.outcome != Gone, sandbox::Exists(path)) << sandbox::Narrow(row.entry);
+        if (exists && path.back() != L'\\') {
+            EXPECT_EQ(row.outcome == Kept, sandbox::Content(path) == bytes) << sandbox::Narrow(row.entry);
+        }
+    }
+    EXPECT_EQ(sandbox::Content(root + L"\\outside.txt"), sandbox::Read(root + L"\\outside.txt"));
+    EXPECT_TRUE(sandbox::Exists(sel));
+}
+
+namespace {
+
+const std::wstring kLinks = L"S:\\engine_links"; // made by make-engine-links.sh
+
+// Turns the selected file into a second name of a file outside, right after the deletion step
+// has looked at it (at its attribute reset), as another program could.
+struct LinkedAfterTheLook
+{
+    static BOOL WINAPI Hook(LPCSTR path, DWORD attributes)
+    {
+        const BOOL ok = hook->Original<decltype(&SetFileAttributesA)>()(path, attributes);
+        if (!selected.empty() && selected == path) {
+            DeleteFileA(path);
+            EXPECT_TRUE(CreateHardLinkA(path, outside.c_str(), nullptr)) << GetLastError();
+            selected.clear();
+        }
+        return ok;
+    }
+    static inline std::string selected, outside;
+    static inline CImportHook *hook = nullptr;
+};
+
+} // namespace
+
+// Links lead outside what was selected: whatever is selected, their targets come out of a run
+// byte for byte and attribute for attribute as they went in, and the links themselves stay (Wine
+// would carry a deletion of a link out on its target). A file that has, or gains after its check,
+// a second name elsewhere is reported and left exactly as it was.
+TEST(LinkSafety, NothingIsReachedThroughALinkOrASecondName)
+{
+    ASSERT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+              GetFileAttributesW((kLinks + L"\\victim\\dirlink").c_str()))
+        << "the host links are missing: run through ctest, which makes them first";
+    const std::wstring hard = sandbox::FreshFolder(L"hardlinks");
+    const std::string links = sandbox::Narrow(kLinks), outside = sandbox::Narrow(hard + L"\\outside.bin");
+    const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    // Beside their target, links whose names only look like its name: one named with a fullwidth
+    // "t" (reached by its short name; "target.txt" in best fit), one with a soft hyphen.
+    const std::string lookalike = sandbox::Narrow(sandbox::ShortName(kLinks + L"\\\xFF54" L"arget.txt"));
+    const struct
+    {
+        const char *label;
+        Paths selection;
+        Paths reports;
+        size_t writes;
+        Paths gone;
+    } rows[] = {
+        {"a folder holding links",
+         {links + "\\victim"},
+         {"Unable to delete file " + links + "\\victim\\filelink.txt"},
+         6,
+         {links + "\\victim\\plain.txt", links + "\\victim\\inner\\file.txt"}},
+        {"a folder link", {links + "\\selected_dirlink"}, {}, 0, {}},
+        {"file links",
+         {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"},
+         {"Unable to delete file " + links + "\\selected_filelink.txt", "Unable to delete file " + lookalike,
+          "Unable to delete file " + links + "\\tar\xADget.txt"},
+         0,
+         {}},
+        {"a file with a second name outside",
+         {sandbox::Narrow(hard) + "\\selected"},
+         {"Unable to corrupt file alias.bin"},
+         3,
+         {sandbox::Narrow(hard) + "\\selected\\own.bin"}},
+        {"a file that gains a second name after its check",
+         {sandbox::Narrow(hard) + "\\late.bin"},
+         {"Unable to corrupt file late.bin"},
+         0,
+         {}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        sandbox::MakeTree(hard, {L"selected\\own.bin", L"late.bin"});
+        sandbox::Make(hard + L"\\outside.bin", std::string(3000, 'o'));
+        DeleteFileW((hard + L"\\selected\\alias.bin").c_str());
+        ASSERT_TRUE(CreateHardLinkW((hard + L"\\selected\\alias.bin").c_str(), (hard + L"\\outside.bin").c_str(), nullptr));
+        // Set under the name outside: attributes belong to the file, so the selected name has them too.
+        SetFileAttributesW((hard + L"\\outside.bin").c_str(), hiddenReadOnly);
+        LinkedAfterTheLook::selected = sandbox::Narrow(hard) + "\\late.bin";
+        LinkedAfterTheLook::outside = outside;
+        CImportHook hook("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(&LinkedAfterTheLook::Hook));
+        LinkedAfterTheLook::hook = &hook;
+        CFileCalls calls;
+
+        EXPECT_EQ(row.reports, ClearRaw(*NewHandler().Get(), row.selection));
+
+        EXPECT_EQ(row.writes, calls.writes.size());
+        for (const std::string &gone : row.gone)
+            EXPECT_FALSE(sandbox::Exists(sandbox::Wide(gone))) << gone;
+        EXPECT_EQ("target bytes that must survive", sandbox::Read(kLinks + L"\\target\\keep.txt"));
+        EXPECT_EQ("deeper target bytes", sandbox::Read(kLinks + L"\\target\\sub\\inner.txt"));
+        EXPECT_EQ("a target file", sandbox::Read(kLinks + L"\\target.txt"));
+        EXPECT_TRUE(GetFileAttributesW((kLinks + L"\\target.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+        EXPECT_TRUE(sandbox::Exists(kLinks + L"\\target\\emptydir"));
+        for (const wchar_t *link : {L"\\victim\\dirlink", L"\\victim\\emptylink", L"\\victim\\filelink.txt",
+                                    L"\\victim\\inner\\sublink", L"\\selected_dirlink", L"\\selected_filelink.txt"})
+            EXPECT_TRUE(sandbox::Exists(kLinks + link)) << sandbox::Narrow(link);
+        EXPECT_EQ(std::string(3000, 'o'), sandbox::Read(hard + L"\\outside.bin"));
+        EXPECT_EQ(hiddenReadOnly, GetFileAttributesW((hard + L"\\outside.bin").c_str()) & hiddenReadOnly);
+        SetFileAttributesW((hard + L"\\outside.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// In a double-byte code page a folder name may end in a character whose second byte is 0x5C, the
+// byte of the backslash: cp932 has "\x95\x5C" and "\x83\x5C". The files in such folders are no
+// links, and the label names them whole. Runs as core_tests_cp932, under a Japanese locale.
+TEST(LinkSafety, FoldersEndingInADoubleByteCharacterWithTrailByte5CAreNoLinks)
+{
+    const char *codePage = std::getenv("ORVEX_CODE_PAGE");
+    if (!codePage)
+        GTEST_SKIP() << "needs a double-byte code page: see core_tests_cp932";
+    ASSERT_EQ(static_cast<UINT>(std::atoi(codePage)), GetACP()) << "the locale did not bring its code page";
+    const std::string root = sandbox::Narrow(sandbox::FreshFolder(L"dbcs"));
+    // Through ".": a path that resolves to itself word for word needs no look at its folder; these
+    // have the check compare the folder's resolved path with the file's.
+    const std::string folders[] = {root + "\\.\\\x95\x5C", root + "\\.\\x\x83\x5C"};
+    for (const std::string &folder : folders)
+        sandbox::Make(sandbox::Wide(folder + "\\\x95\x5C.txt"));
+    Handler handler = NewHandler();
+    CFileCalls calls;
+    std::set<std::string> labels;
+    calls.onWrite = [&](size_t) { labels.insert(Label(*handler.Get())); };
+
+    EXPECT_EQ(Paths(), ClearRaw(*handler.Get(), {folders[0] + "\\\x95\x5C.txt", folders[1]}));
+
+    EXPECT_EQ(6u, calls.writes.size());
+    EXPECT_EQ(std::set<std::string>{"Corrupting file: \x95\x5C.txt"}, labels);
+    EXPECT_FALSE(sandbox::Exists(sandbox::Wide(folders[0] + "\\\x95\x5C.txt")));
+    EXPECT_FALSE(sandbox::Exists(sandbox::Wide(folders[1])));
+}

@@ -1,0 +1,420 @@
+// The Secure Delete command however it is started: from the menu, through ClearRaw (the shell-link
+// handler's way) or ClearRecycle (the Recycle Bin cleaner's way), and through those two handlers.
+#include "support/DialogAnswerer.h"
+#include "support/TestSupport.h"
+#include "delete/COrvexDeleteFile.h"
+#include "delete/Requests.h"
+#include "link/CShelLinkHandler.h"
+#include "recycle/COrvexRecycleCleaner.h"
+
+#include <algorithm>
+#include <new>
+#include <oleauto.h>
+
+namespace {
+
+using Handler = CComPtr<COrvexDeleteFile>;
+const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
+const auto NewLinkHandler = New<CShelLinkHandler, IShellinkHandler>;
+const auto NewCleaner = New<COrvexRecycleCleaner, IOrvexRecycleCleaner>;
+
+const char kConfirmOne[] = "Do you really want delete selected item\rusing Talmior 2005 Secure Delete ?";
+const char kConfirmSeveral[] = "Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?";
+const char kConfirmLink[] = "Do you really want to delete selected items\nusing Talmior 2005 Trial Secure Delete?";
+const char kConfirmBins[] = "Do you really want delete items in Recycle Bin(s)\rusing Talmior 2005 Trial Secure Delete ?";
+const char kSyncMutex[] = "Orvex2005ShellSychMutex";
+
+// The records travel as IUnknown pointers but are never COM objects.
+IUnknown *AsUnknown(void *record)
+{
+    return static_cast<IUnknown *>(record);
+}
+
+template <typename List>
+void AppendAll(PathList &list, const List &paths)
+{
+    for (const auto &path : paths)
+        list.Append(sandbox::Narrow(path).c_str());
+}
+
+CMINVOKECOMMANDINFO CommandInfo(const char *verb)
+{
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return info;
+}
+
+} // namespace
+
+// Every file goes only after it was written over 3 times per pass, however the command was
+// started. A Cancel click stops the run: what was done is done, the file being written stays
+// partly overwritten, the items after it stay whole, attributes included, and a bin is emptied in
+// the shell's books (quietly) only when it was done. Declining deletes nothing (E_FAIL when one
+// item was asked about). A host's WM_QUIT met during the run is queued again, once, when the
+// command returns, and a report in the middle of the run still waits for the user. Meanwhile
+// another menu gets its Secure Delete item again.
+TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtCancel)
+{
+    enum Mode { Menu, Raw, RawFolder, Recycle };
+    const struct
+    {
+        const char *label;
+        Mode mode;
+        size_t items; // files, each in a bin of its own for Recycle
+        DWORD passes;
+        int answer;
+        const char *verb; // "0": the item's offset; nullptr: no command information at all
+        size_t cancelAt;  // the write after which Cancel is clicked, or 0
+        bool lockedFile;  // one more item that cannot be overwritten
+        HRESULT result;
+        Paths texts;
+        size_t gone, partly;
+    } rows[] = {
+        {"menu, two passes", Menu, 5, 2, IDOK, "0", 0, false, S_OK, {kConfirmSeveral}, 5, 0},
+        {"menu, one item declined", Menu, 1, 1, IDCANCEL, nullptr, 0, false, E_FAIL, {kConfirmOne}, 0, 0},
+        {"menu, several declined", Menu, 5, 1, IDCANCEL, "delete", 0, false, S_OK, {kConfirmSeveral}, 0, 0},
+        {"menu, Cancel in the third item", Menu, 5, 1, IDOK, "delete", 15, false, S_OK, {kConfirmSeveral}, 2, 1},
+        {"ClearRaw, two passes, a report", Raw, 5, 2, 0, nullptr, 0, true, S_OK, {"Unable to corrupt file locked.bin"}, 5, 0},
+        {"ClearRaw of a folder, Cancel", RawFolder, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1},
+        {"ClearRecycle, two passes", Recycle, 5, 2, 0, nullptr, 0, false, S_OK, {}, 5, 0},
+        {"ClearRecycle, Cancel in the third bin", Recycle, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1},
+    };
+    const std::string bytes(2 * 51200, 'k');
+    const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const std::wstring root = sandbox::FreshFolder(L"modes");
+        WPaths files, selection;
+        for (size_t i = 0; i < row.items; ++i) {
+            const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
+            const std::wstring bin = root + L"\\b" + std::to_wstring(i) + L"\\";
+            files.push_back(row.mode == Recycle ? bin + name : row.mode == RawFolder ? root + L"\\dir\\" + name
+                                                                                     : root + L"\\" + name);
+            sandbox::Make(files.back(), bytes);
+            SetFileAttributesW(files.back().c_str(), attributes);
+            if (row.mode == Recycle)
+                sandbox::Make(bin + L"desktop.ini", "[.ShellClassInfo]");
+            if (row.mode != RawFolder)
+                selection.push_back(row.mode == Recycle ? bin : files.back());
+        }
+        if (row.mode == RawFolder)
+            selection.push_back(root + L"\\dir");
+        const std::wstring locked = root + L"\\locked.bin";
+        sandbox::Make(locked);
+        const CFileHandle lock(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (row.lockedFile)
+            selection.push_back(locked);
+
+        CPassSetting passes(row.passes);
+        Handler handler = NewHandler();
+        CFileCalls calls;
+        HRESULT otherMenu = E_UNEXPECTED;
+        const int quitCode = 10 + static_cast<int>(&row - rows);
+        calls.onWrite = [&](size_t n) {
+            if (n == 1) {
+                PostQuitMessage(quitCode);
+                otherMenu = NewHandler()->Initialize(nullptr, Selection(Paths{"S:\\other"}).Get(), nullptr);
+            }
+            if (n == row.cancelAt)
+                ClickCancel(*handler.Get());
+        };
+        DialogAnswerer answers({row.answer ? row.answer : IDOK, IDOK});
+        PathListRequest list;
+        RecycleRequest recycle;
+        AppendAll(list.paths, selection);
+        AppendAll(recycle.folders, selection);
+        recycle.useKeepList = true;
+        recycle.keepList.Append("desktop.ini");
+        HRESULT hr = E_UNEXPECTED;
+        if (row.mode == Menu) {
+            ASSERT_EQ(S_OK, handler->Initialize(nullptr, Selection(selection).Get(), nullptr));
+            CMINVOKECOMMANDINFO info = CommandInfo(row.verb && *row.verb == '0' ? MAKEINTRESOURCEA(0) : row.verb);
+            hr = handler->InvokeCommand(row.verb ? &info : nullptr);
+        } else {
+            hr = row.mode == Recycle ? handler->ClearRecycle(AsUnknown(&recycle)) : handler->ClearRaw(AsUnknown(&list));
+        }
+
+        EXPECT_EQ(row.result, hr);
+        EXPECT_EQ(row.texts, answers.Texts());
+        size_t gone = 0, partly = 0;
+        for (const std::wstring &file : files) {
+            bool exists = false;
+            const std::string now = sandbox::Read(file, &exists);
+            gone += !exists;
+            partly += exists && now != bytes;
+            // The walk of a cancelled folder still visits every later entry, which resets its
+            // attributes without writing a byte; the other loops stop at the next item.
+            if (exists && now == bytes && row.mode != RawFolder) {
+                EXPECT_EQ(attributes, GetFileAttributesW(file.c_str()) & attributes) << "a whole item is left as it was";
+            }
+        }
+        EXPECT_EQ(row.gone, gone);
+        EXPECT_EQ(row.partly, partly);
+        for (const auto &deleted : calls.writesBeforeDeletion)
+            EXPECT_EQ(3 * row.passes * 2, deleted.second) << deleted.first;
+        for (const std::string &path : calls.paths)
+            EXPECT_EQ(std::string::npos, path.find("\\\\", 2)) << "a doubled backslash in " << path;
+        if (row.mode == Recycle) {
+            EXPECT_EQ(row.gone, calls.emptiedBins.size()) << "bins emptied in the shell's books";
+            for (size_t i = 0; i < calls.emptiedBins.size(); ++i)
+                EXPECT_EQ(std::make_pair(sandbox::Narrow(selection[i]), DWORD(SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND)),
+                          calls.emptiedBins[i]);
+            for (const std::wstring &bin : selection)
+                EXPECT_EQ("[.ShellClassInfo]", sandbox::Read(bin + L"desktop.ini"));
+        }
+        EXPECT_EQ(row.mode == RawFolder, sandbox::Exists(root + L"\\dir")) << "a folder cancelled half-way stays";
+        MSG quit = {};
+        const bool wrote = !calls.writes.empty();
+        EXPECT_EQ(wrote, PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE) << "the quit was dropped";
+        EXPECT_EQ(wrote ? WPARAM(quitCode) : 0, quit.wParam);
+        EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "one quit, posted once";
+        if (wrote) {
+            EXPECT_EQ(S_OK, otherMenu) << "another menu's Secure Delete handler withdrew during the run";
+        }
+    }
+}
+
+// A selected item is used only under a path that reaches it and nothing else: never in
+// DragQueryFileA's cut or best-fit forms, which name other files; a name that the ANSI code page
+// cannot spell by the item's own short name. An item without such a path is reported once, after
+// the question, and the rest of the selection goes on. A drive's root gives up its contents but
+// stays, attributes and all, and no path shown or used holds a doubled backslash. Alike in both
+// Secure Delete handlers.
+TEST(SecureDeleteCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNothingBesideIsTouched)
+{
+    const std::wstring at = sandbox::FreshFolder(L"selection") + L"\\";
+    const std::wstring longPath = at + std::wstring(MAX_PATH - at.size() - 3, L'V') + L"-long.txt";
+    const std::wstring omega = at + L"\x03A9mega.txt", other = at + L"\x03A9mega-other.txt", tree = at + L"\x03A9dir";
+    const std::wstring dots = at + L"sub\\\xFF0E\xFF0E\xFF3Coutside.txt", plain = at + L"plain.txt";
+    sandbox::Make(omega);
+    sandbox::Make(other);
+    // Beside the first, a name like its short name but for its number. The second's short name
+    // borne by another file, made first, as its long name: some systems (Wine) allow it.
+    std::wstring nextNumber = sandbox::ShortName(omega);
+    wchar_t &digit = nextNumber[nextNumber.rfind(L'.') - 1];
+    digit = digit == L'1' ? L'2' : L'1';
+    const std::wstring squatter = sandbox::ShortName(other);
+    DeleteFileW(other.c_str());
+    sandbox::Make(squatter);
+    sandbox::Make(other);
+    const DWORD rootAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const struct
+    {
+        WPaths made;     // each with bytes of its own, kept unless it is to go
+        WPaths selected; // besides plain.txt
+        WPaths gone;     // besides plain.txt
+        bool wideList;
+        Paths reported;
+        size_t overwritten; // files overwritten, then deleted, plain.txt included
+        bool busy = false;  // T:\busy.txt, which can be overwritten but not deleted, is there too
+    } rows[] = {
+        {{longPath, longPath.substr(0, MAX_PATH - 1)}, {longPath}, {}, false, {ShownPath(sandbox::Narrow(longPath))}, 1},
+        {{omega, at + L"Omega.txt", at + L"\x03A9mega-b.txt", nextNumber}, {omega}, {omega}, true, {}, 2},
+        {{dots, at + L"outside.txt"}, {dots}, {dots}, true, {}, 2},
+        {{tree + L"\\\x6587\x4EF6.docx", tree + L"\\\x03A9sub\\x.txt", tree + L"\\name.txt", at + L"Odir\\x.txt"},
+         {tree}, {tree}, true, {}, 4},
+        {{other, squatter}, {other}, {}, true, {sandbox::Narrow(at) + "?mega-other.txt"}, 1},
+        {{L"T:\\relative.txt"}, {L"T:"}, {}, false, {"T:"}, 1},
+        {{L"T:\\a.txt", L"T:\\dir\\inner.txt"}, {L"T:\\"}, {L"T:\\a.txt", L"T:\\dir"}, false, {"T:\\busy.txt"}, 3, true},
+    };
+    CPassSetting passes(1);
+    CDeleteClass deleteClass(CDeleteClass::Real);
+    for (const bool link : {false, true}) {
+        for (const auto &row : rows) {
+            SCOPED_TRACE(sandbox::Narrow(row.selected[0]) + (link ? " through the shell-link handler" : ""));
+            sandbox::Remove(L"T:\\");
+            for (const std::wstring &path : row.made)
+                sandbox::Make(path);
+            sandbox::Make(plain);
+            if (row.busy)
+                sandbox::Make(L"T:\\busy.txt");
+            const CFileHandle busy(CreateFileW(L"T:\\busy.txt", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+            SetFileAttributesW(L"T:\\", rootAttributes);
+            WPaths wide = row.selected;
+            wide.push_back(plain);
+            Paths narrow;
+            for (const std::wstring &path : wide)
+                narrow.push_back(sandbox::Narrow(path));
+            CComPtr<IDataObject> selection = row.wideList ? Selection(wide) : Selection(narrow);
+            DialogAnswerer answers({IDOK, IDOK});
+            CFileCalls calls;
+            if (link) {
+                CComPtr<CShelLinkHandler> handler = NewLinkHandler();
+                ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
+                EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+            } else {
+                Handler handler = NewHandler();
+                ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
+                EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
+            }
+
+            Paths texts = {link ? kConfirmLink : kConfirmSeveral};
+            for (const std::string &path : row.reported)
+                texts.push_back("Unable to delete file " + path);
+            EXPECT_EQ(texts, answers.Texts());
+            EXPECT_FALSE(sandbox::Exists(plain)) << "the rest of the selection goes on";
+            for (const std::wstring &path : row.gone)
+                EXPECT_FALSE(sandbox::Exists(path)) << sandbox::Narrow(path);
+            for (const std::wstring &path : row.made)
+                if (std::none_of(row.gone.begin(), row.gone.end(), [&](auto &gone) { return !path.rfind(gone, 0); })) {
+                    EXPECT_EQ(sandbox::Content(path), sandbox::Read(path)) << sandbox::Narrow(path);
+                }
+            EXPECT_EQ(row.overwritten, calls.writesBeforeDeletion.size());
+            for (const auto &deleted : calls.writesBeforeDeletion)
+                EXPECT_EQ(3u, deleted.second) << "three sweeps before " << deleted.first;
+            for (const std::string &path : calls.paths)
+                EXPECT_EQ(std::string::npos, path.find("\\\\", 2)) << "a doubled backslash in " << path;
+            EXPECT_EQ(rootAttributes, GetFileAttributesW(L"T:\\")) << "the root itself is left as it was";
+            SetFileAttributesW(L"T:\\", FILE_ATTRIBUTE_NORMAL);
+        }
+    }
+    sandbox::Remove(L"T:\\");
+}
+
+// ClearRaw and ClearRecycle take only the module's own live records: anything else (another
+// record that looks alike, one that has gone, a real COM object as IDispatch::Invoke hands over)
+// is refused before a byte of it is read. A record is the caller's for its one call: afterwards
+// the same handler runs a path list without a question, and no keep list spares anything.
+TEST(SecureDeleteAutomation, ForeignPointersAreRefusedUnreadAndARecordIsForgottenWhenItsCallReturns)
+{
+    const std::wstring folder = sandbox::FreshFolder(L"foreign");
+    sandbox::MakeTree(folder, {L"victim.txt", L"bin\\desktop.ini", L"bin\\x.txt"});
+    const std::string victim = sandbox::Narrow(folder + L"\\victim.txt");
+    struct Lookalike // the layout of a path-list request, not one of the module's records
+    {
+        PathList paths, unused;
+    } lookalike;
+    lookalike.paths.Append(victim.c_str());
+    RecycleRequest recycle;
+    recycle.useKeepList = true;
+    recycle.folders.Append(victim.c_str());
+    recycle.keepList.Append("desktop.ini");
+    alignas(PathListRequest) char storage[sizeof(PathListRequest)];
+    PathListRequest *gone = new (storage) PathListRequest;
+    gone->paths.Append(victim.c_str());
+    gone->~PathListRequest();
+    CComPtr<IDataObject> object = Selection(Paths{victim});
+
+    Handler handler = NewHandler();
+    DialogAnswerer answers({});
+    for (IUnknown *foreign : {AsUnknown(&lookalike), AsUnknown(&recycle), AsUnknown(gone), AsUnknown(object.Get())})
+        EXPECT_EQ(E_INVALIDARG, handler->ClearRaw(foreign));
+    for (IUnknown *foreign : {AsUnknown(&lookalike), AsUnknown(object.Get())})
+        EXPECT_EQ(E_INVALIDARG, handler->ClearRecycle(foreign));
+    EXPECT_EQ(E_FAIL, handler->ClearRaw(nullptr));
+    for (DISPID id : {0x60020000, 0x60020001}) { // ClearRecycle, ClearRaw
+        VARIANTARG argument;
+        argument.vt = VT_UNKNOWN;
+        argument.punkVal = object.Get();
+        DISPPARAMS params = {&argument, nullptr, 1, 0};
+        EXPECT_TRUE(FAILED(handler->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr)));
+    }
+    EXPECT_EQ(sandbox::Content(folder + L"\\victim.txt"), sandbox::Read(folder + L"\\victim.txt"));
+
+    RecycleRequest other;
+    other.useKeepList = true;
+    other.keepList.Append("desktop.ini");
+    EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&other)));
+    PathListRequest list;
+    list.paths.Append(sandbox::Narrow(folder + L"\\bin").c_str());
+    EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&list)));
+    EXPECT_FALSE(sandbox::Exists(folder + L"\\bin")) << "a keep list outlived its call";
+    EXPECT_EQ(Paths(), answers.Texts()) << "a question outlived its call";
+}
+
+// The shell-link handler and the Recycle Bin cleaner delete nothing themselves: after their own
+// question they hand the selection or the bins to a fresh Secure Delete handler, also on a host
+// thread of the multithreaded apartment (where COM would hand back a proxy). No Secure Delete
+// class, or one that answers as a proxy, which would read the record as an interface: E_FAIL and
+// nothing deleted. The cleaner empties the first per-user folder of a bin and the bins it found,
+// desktop.ini and the bin folders staying, also names that only read "desktop.ini" in best fit.
+TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
+{
+    enum Front { LinkMenu, CleanerMenu, CleanerInit };
+    const struct
+    {
+        const char *label;
+        Front front;
+        CDeleteClass::Kind kind;
+        bool mta;
+        int answer;
+        HRESULT result;
+        bool deleted;
+    } rows[] = {
+        {"shell-link handler", LinkMenu, CDeleteClass::Real, false, IDOK, S_OK, true},
+        {"shell-link handler in the MTA", LinkMenu, CDeleteClass::Failing, true, IDOK, S_OK, true},
+        {"shell-link handler declined", LinkMenu, CDeleteClass::Real, false, IDCANCEL, S_OK, false},
+        {"shell-link handler, no class", LinkMenu, CDeleteClass::Failing, false, IDOK, E_FAIL, false},
+        {"shell-link handler, a proxy", LinkMenu, CDeleteClass::Proxy, false, IDOK, E_FAIL, false},
+        {"cleaner", CleanerMenu, CDeleteClass::Real, false, IDOK, S_OK, true},
+        {"cleaner in the MTA", CleanerMenu, CDeleteClass::Failing, true, IDOK, S_OK, true},
+        {"cleaner declined", CleanerMenu, CDeleteClass::Real, false, IDCANCEL, S_OK, false},
+        {"cleaner, a proxy", CleanerMenu, CDeleteClass::Proxy, false, IDOK, E_FAIL, false},
+        {"cleaner's Init", CleanerInit, CDeleteClass::Real, false, 0, S_OK, true},
+        {"cleaner's Init, no class", CleanerInit, CDeleteClass::Failing, false, 0, S_OK, false},
+    };
+    const WPaths bins = {L"S:\\recycler\\S-1-5-21-1\\", L"S:\\recycler\\S-1-5-21-2\\", L"T:\\recycled\\"};
+    const WPaths binFiles = {L"Dc1.txt", L"INFO2", L"Dc2\\inner\\photo.jpg", L"Dc2\\Desktop.ini", L"Dc3\\",
+                             L"\x03A9mega.txt", L"desktop.\x0131n\x0131"};
+    const std::wstring front = sandbox::FreshFolder(L"front"), link = front + L"\\";
+    ASSERT_TRUE(NoBinOutsideTheSandbox());
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.label);
+        const bool cleaner = row.front != LinkMenu;
+        for (const std::wstring &bin : bins) {
+            sandbox::Remove(bin);
+            sandbox::Make(bin + L"desktop.ini", "[.ShellClassInfo]");
+            for (const std::wstring &file : binFiles)
+                sandbox::Make(bin + file);
+        }
+        // Of two users' folders alike the search takes whichever comes first; the other stays whole.
+        WIN32_FIND_DATAW first;
+        FindClose(FindFirstFileW(L"S:\\recycler\\S-*", &first));
+        const std::wstring otherUser = bins[bins[0].find(first.cFileName) == std::wstring::npos ? 0 : 1];
+        WPaths items;
+        for (const std::wstring &bin : bins)
+            for (const std::wstring &file : binFiles)
+                if (bin != otherUser && file.back() != L'\\')
+                    items.push_back(bin + file);
+        const WPaths links = {link + L"Dc1.txt", link + L"Dc2.doc", link + L"\x03A9.txt"};
+        sandbox::MakeTree(front, {L"Dc1.txt", L"Dc2.doc", L"\x03A9.txt", L"neighbour.txt"});
+        if (!cleaner)
+            items = links;
+        CDeleteClass deleteClass(row.kind);
+        HRESULT hr = E_UNEXPECTED;
+        Paths texts;
+        const auto run = [&] {
+            DialogAnswerer answers({row.answer});
+            if (cleaner) {
+                CComPtr<COrvexRecycleCleaner> handler = NewCleaner();
+                handler->Initialize(nullptr, nullptr, nullptr);
+                CMINVOKECOMMANDINFO info = CommandInfo(MAKEINTRESOURCEA(0));
+                hr = row.front == CleanerInit ? handler->Init() : handler->InvokeCommand(&info);
+            } else {
+                CComPtr<CShelLinkHandler> handler = NewLinkHandler();
+                ASSERT_EQ(S_OK, handler->Initialize(nullptr, Selection(links).Get(), nullptr));
+                hr = handler->InvokeCommand(nullptr);
+            }
+            texts = answers.Texts();
+        };
+        if (row.mta)
+            RunInMultithreadedApartment(run);
+        else
+            run();
+
+        EXPECT_EQ(row.result, hr);
+        EXPECT_EQ(row.answer ? Paths{cleaner ? kConfirmBins : kConfirmLink} : Paths(), texts);
+        EXPECT_EQ(0, deleteClass.calls) << "a proxy was handed the record";
+        for (const std::wstring &item : items)
+            EXPECT_EQ(!row.deleted, sandbox::Exists(item)) << sandbox::Narrow(item);
+        for (const std::wstring &bin : bins)
+            EXPECT_EQ("[.ShellClassInfo]", sandbox::Read(bin + L"desktop.ini"));
+        for (const std::wstring &file : binFiles)
+            EXPECT_TRUE(sandbox::Exists(otherUser + file)) << "the other user's " << sandbox::Narrow(file);
+        EXPECT_EQ(sandbox::Content(link + L"neighbour.txt"), sandbox::Read(link + L"neighbour.txt"));
+    }
+    sandbox::Remove(L"S:\\recycler");
+    sandbox::Remove(L"T:\\recycled");
+}

@@ -1,0 +1,437 @@
+// The module file as hosts load it: its entry points and class objects, its registration through
+// the system's regsvr32, and its Windows Installer packages.
+#include "module/Module.h"
+#include "support/DialogAnswerer.h"
+#include "support/TestSupport.h"
+#include "version.h"
+
+#include <msi.h>
+#include <oleauto.h>
+
+namespace {
+
+// Another program's class, in each view: it stays registered through everything these tests do.
+const char kNeighbour[] = "{6A2E5C11-0000-4000-8000-0000000000BB}";
+const struct Class { const CLSID *clsid; const IID *primary; bool aggregatable; const char *progId, *versionIndependentProgId, *name; } kClasses[] = {
+    {&CLSID_CCOrvexDeleteFile, &IID_ICOrvexDeleteFile, false, "OrvexShellExtensions.COrvexDeleteFile.1", "OrvexShellExtensions.COrvexDeleteFile",
+     "CCOrvexDeleteFile Object"},
+    {&CLSID_CShelLinkHandler, &IID_IShellinkHandler, true, "OrvexShellExtensions.ShellinkHandler.1", "OrvexShellExtensions.ShellinkHandler",
+     "CShelLinkHandler Object"},
+    {&CLSID_COrvexRecycleCleaner, &IID_IOrvexRecycleCleaner, false, "OrvexShellExtensions.OrvexRecycleClea.1",
+     "OrvexShellExtensions.OrvexRecycleCleane", "COrvexRecycleCleaner Object"},
+};
+
+// The module file loaded as the shell loads it, with its entry points; unloaded at the end.
+struct CModuleFile
+{
+    template <typename T>
+    T Export(const char *name) { return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))); }
+    ~CModuleFile() { FreeLibrary(module); }
+    CComPtr<IClassFactory> Factory(REFCLSID clsid)
+    {
+        CComPtr<IClassFactory> factory;
+        EXPECT_EQ(S_OK, getClassObject(clsid, IID_IClassFactory, factory.ReceiveVoid()));
+        return factory;
+    }
+
+    HMODULE module = LoadLibraryA("b:\\OrvexSE.dll");
+    HRESULT(WINAPI *getClassObject)(REFCLSID, REFIID, void **) = Export<decltype(getClassObject)>("DllGetClassObject");
+    HRESULT(WINAPI *canUnloadNow)() = Export<decltype(canUnloadNow)>("DllCanUnloadNow");
+};
+
+// An outer object for aggregation: counts its references.
+struct COuter : IUnknown
+{
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        *ppv = IsEqualIID(riid, IID_IUnknown) ? this : nullptr;
+        return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    ULONG refs = 1;
+};
+
+// What an instance's type information describes, by GUID: its interface (IDispatch) and its class
+// (IProvideClassInfo), both the type library's descriptions.
+std::string Described(IUnknown *object)
+{
+    CComPtr<IDispatch> dispatch;
+    CComPtr<IProvideClassInfo> classInfo;
+    CComPtr<ITypeInfo> infos[2];
+    object->QueryInterface(IID_IDispatch, dispatch.ReceiveVoid());
+    object->QueryInterface(IID_IProvideClassInfo, classInfo.ReceiveVoid());
+    if (!dispatch || !classInfo || dispatch->GetTypeInfo(0, 0, infos[0].Receive()) || classInfo->GetClassInfo(infos[1].Receive()))
+        return "no type information";
+    std::string guids;
+    for (CComPtr<ITypeInfo> &info : infos) {
+        TYPEATTR *attributes = nullptr;
+        guids += (guids.empty() ? "" : " ") + (SUCCEEDED(info->GetTypeAttr(&attributes)) ? GuidText(attributes->guid) : "nothing");
+        if (attributes)
+            info->ReleaseTypeAttr(attributes);
+    }
+    return guids;
+}
+
+} // namespace
+
+// Runs first, before anything else loads the module. What a host gets from each class object: the
+// same object every time, instances with their interfaces (and no others) and the module's type
+// information, aggregation where the class allows it, and a module that stays loaded while an
+// instance, a held class object or a lock lives. Then real unloads, the cached class objects
+// released by the module's own end, and fresh starts. Every round shows a dialog (the command with
+// nothing selected reports it), which registers the "VSButton" class for the module; the module's
+// end must unregister it, or the next load would find a class whose procedure went with the old one.
+TEST(ModuleFile, AnswersAsAHostExpectsAndUnloadsCleanly)
+{
+    ASSERT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module is loaded already";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        HMODULE module;
+        {
+            CModuleFile file;
+            module = file.module;
+            ASSERT_TRUE(file.getClassObject && file.canUnloadNow) << "error " << GetLastError();
+            for (const Class &row : kClasses) {
+                SCOPED_TRACE(row.name);
+                CComPtr<IClassFactory> factory = file.Factory(*row.clsid);
+                ASSERT_TRUE(factory);
+                EXPECT_EQ(factory.Get(), file.Factory(*row.clsid).Get()) << "one class object per class";
+                EXPECT_EQ(S_FALSE, file.canUnloadNow()) << "a client holds a class object";
+                CComPtr<IUnknown> object;
+                ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, object.ReceiveVoid()));
+                factory.Reset();
+                EXPECT_EQ(S_FALSE, file.canUnloadNow()) << "an instance lives";
+                for (const IID *iid : {row.primary, &IID_IDispatch, &IID_IContextMenu, &IID_IShellExtInit, &IID_IProvideClassInfo}) {
+                    CComPtr<IUnknown> face;
+                    EXPECT_EQ(S_OK, object->QueryInterface(*iid, face.ReceiveVoid())) << GuidText(*iid);
+                }
+                for (const IID *iid : {&IID_IPersist, &IID_IClassFactory, &IID_IContextMenu2}) {
+                    void *face = &file;
+                    EXPECT_EQ(E_NOINTERFACE, object->QueryInterface(*iid, &face));
+                    EXPECT_EQ(nullptr, face);
+                }
+                EXPECT_EQ(GuidText(*row.primary) + " " + GuidText(*row.clsid), Described(object.Get()));
+                object.Reset();
+
+                COuter outer;
+                IUnknown *inner = nullptr;
+                void *refused = &outer;
+                EXPECT_EQ(CLASS_E_NOAGGREGATION, file.Factory(*row.clsid)->CreateInstance(&outer, IID_IContextMenu, &refused));
+                EXPECT_EQ(nullptr, refused);
+                EXPECT_EQ(row.aggregatable ? S_OK : CLASS_E_NOAGGREGATION,
+                          file.Factory(*row.clsid)->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void **>(&inner)));
+                ASSERT_EQ(row.aggregatable, inner != nullptr);
+                if (row.aggregatable) {
+                    // Its own IUnknown is the inner one; its other interfaces answer for the outer object.
+                    CComPtr<IShellExtInit> init;
+                    CComPtr<IUnknown> identity;
+                    ASSERT_EQ(S_OK, inner->QueryInterface(IID_IShellExtInit, init.ReceiveVoid()));
+                    EXPECT_EQ(S_OK, init->QueryInterface(IID_IUnknown, identity.ReceiveVoid()));
+                    EXPECT_EQ(static_cast<IUnknown *>(&outer), identity.Get());
+                    init.Reset();
+                    identity.Reset();
+                    EXPECT_EQ(S_FALSE, file.canUnloadNow()) << "an aggregate's inner object lives";
+                    EXPECT_EQ(0u, inner->Release());
+                }
+                EXPECT_EQ(1u, outer.refs) << "the outer object's references are balanced";
+                for (const auto &[lock, canUnload] : {std::pair{TRUE, S_FALSE}, {TRUE, S_FALSE}, {FALSE, S_FALSE}, {FALSE, S_OK}}) {
+                    EXPECT_EQ(S_OK, file.Factory(*row.clsid)->LockServer(lock));
+                    EXPECT_EQ(canUnload, file.canUnloadNow());
+                }
+            }
+            void *object = &file;
+            EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, file.getClassObject(IID_ICOrvexDeleteFile, IID_IClassFactory, &object));
+            EXPECT_EQ(nullptr, object);
+            EXPECT_EQ(E_POINTER, file.getClassObject(CLSID_CCOrvexDeleteFile, IID_IClassFactory, nullptr));
+
+            CComPtr<IContextMenu> command;
+            ASSERT_EQ(S_OK, file.Factory(CLSID_CCOrvexDeleteFile)->CreateInstance(nullptr, IID_IContextMenu, command.ReceiveVoid()));
+            DialogAnswerer answers({IDOK});
+            EXPECT_EQ(E_FAIL, command->InvokeCommand(nullptr));
+            EXPECT_EQ(Paths{"Internal error.\rUnable to delete file"}, answers.Texts());
+            command.Reset();
+            EXPECT_EQ(S_OK, file.canUnloadNow()) << "the cached class objects alone do not hold the module";
+        }
+        WNDCLASSEXA button = {};
+        button.cbSize = sizeof(button);
+        EXPECT_EQ(nullptr, GetModuleHandleA("OrvexSE.dll")) << "the module really went";
+        EXPECT_FALSE(GetClassInfoExA(module, "VSButton", &button)) << "unregistered at unload";
+    }
+}
+
+// regsvr32 writes each class's keys (the module unquoted, "apartment", its ProgIDs and type
+// library), COM then creates the classes from the registry by CLSID and by ProgID; registering
+// again over stray keys rebuilds the class keys; regsvr32 /u removes everything of ours and
+// nothing else, and keeps HKCR\CLSID.
+TEST(Registration, Regsvr32RegistersAndUnregistersTheModule)
+{
+    const std::string neighbour = "CLSID\\" + std::string(kNeighbour);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, neighbour.c_str(), REG_SZ, "a neighbour", 11));
+    const std::string library = GuidText(LIBID_OrvexShellExtensions), platform = sizeof(void *) == 8 ? "win64" : "win32";
+    for (const auto &[command, registers, strays] : {std::tuple{" ", true, false}, {" ", true, true}, {" /u ", false, false}}) {
+        SCOPED_TRACE(std::string("regsvr32") + command + (strays ? "over stray keys" : ""));
+        for (const Class &row : kClasses)
+            for (const char *stray : {"\\Stray", "\\Programmable\\Stray"})
+                if (strays)
+                    RegSetValueA(HKEY_CLASSES_ROOT, ("CLSID\\" + GuidText(*row.clsid) + stray).c_str(), REG_SZ, "s", 1);
+        EXPECT_EQ(0u, RunProgram(std::string("regsvr32.exe /s") + command + "b:\\OrvexSE.dll").exitCode);
+        const auto expect = [registers = registers](std::set<std::string> entries) { return registers ? entries : std::set<std::string>(); };
+        for (const Class &row : kClasses) {
+            SCOPED_TRACE(row.name);
+            const std::string name = "=" + std::string(row.name), clsid = GuidText(*row.clsid), progId = row.progId;
+            EXPECT_EQ(expect({name, "CLSID\\", "CLSID\\=" + clsid}), RegistryTree(HKEY_CLASSES_ROOT, progId));
+            EXPECT_EQ(expect({name, "CLSID\\", "CLSID\\=" + clsid, "CurVer\\", "CurVer\\=" + progId}),
+                      RegistryTree(HKEY_CLASSES_ROOT, row.versionIndependentProgId));
+            EXPECT_EQ(expect({name, "AppID=", "InprocServer32\\", "InprocServer32\\=b:\\OrvexSE.dll", "InprocServer32\\ThreadingModel=apartment",
+                              "ProgID\\", "ProgID\\=" + progId, "Programmable\\", "TypeLib\\", "TypeLib\\=" + library,
+                              "VersionIndependentProgID\\", "VersionIndependentProgID\\=" + std::string(row.versionIndependentProgId)}),
+                      RegistryTree(HKEY_CLASSES_ROOT, "CLSID\\" + clsid));
+            CLSID byProgId = GUID_NULL;
+            CComPtr<IUnknown> created;
+            CLSIDFromProgID(sandbox::Wide(row.versionIndependentProgId).c_str(), &byProgId);
+            EXPECT_EQ(registers ? clsid : GuidText(GUID_NULL), GuidText(byProgId));
+            EXPECT_EQ(registers, SUCCEEDED(CoCreateInstance(*row.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, created.ReceiveVoid())));
+        }
+        std::set<std::string> typeLibrary = RegistryTree(HKEY_CLASSES_ROOT, "TypeLib\\" + library + "\\1.0");
+        typeLibrary.erase(typeLibrary.lower_bound("FLAGS\\"), typeLibrary.lower_bound("FLAGS]")); // the system's own
+        EXPECT_EQ(expect({"=OrvexShellExtensions 1.0 Type Library", "0\\", "0\\" + platform + "\\", "0\\" + platform + "\\=b:\\OrvexSE.dll",
+                          "HELPDIR\\", "HELPDIR\\=b:\\"}),
+                  typeLibrary);
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, neighbour)) << "another program's class, and HKCR\\CLSID with it";
+    }
+}
+
+// The Windows Installer packages under Wine's msiexec, installed into the prefix's own Program Files.
+namespace {
+
+const char kApproved[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+// Every version of the package carries this UpgradeCode; with another one, upgrades stop working.
+const char kUpgradeCode[] = "{9C4C613E-BAF5-4394-8D30-646433A3D9B2}";
+const std::string kArch = sizeof(void *) == 8 ? "x64" : "x86";
+// The keys under HKCR whose shellex\ContextMenuHandlers the install ties each class into.
+const std::pair<std::string, const Class &> kTies[] = {{"*", kClasses[0]}, {"Directory", kClasses[0]}, {"lnkfile", kClasses[1]},
+                                                       {"CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}", kClasses[2]}};
+
+// The packages lie beside the module; msiexec runs silent, with a verbose log in the sandbox.
+std::string Package(const std::string &version, const std::string &arch = kArch) { return "b:\\OrvexSE-" + version + "-" + arch + ".msi"; }
+DWORD Msiexec(const std::string &action, const std::string &package) { return RunProgram("msiexec.exe " + action + " \"" + package + "\" /qn /l*v+ S:\\msiexec.log").exitCode; }
+
+std::string Folder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// A module the package installs: its file, its machine, its registry view. The x64 package also
+// puts the x86 module into the 32-bit Program Files, registered in the 32-bit view.
+const struct Module { std::string path; WORD machine; REGSAM view; } kBoth[] = {
+    {Folder(CSIDL_PROGRAM_FILES) + "\\OrvexSE\\OrvexSE.dll", sizeof(void *) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386, sizeof(void *) == 8 ? KEY_WOW64_64KEY : 0u},
+    {Folder(CSIDL_PROGRAM_FILESX86) + "\\OrvexSE\\OrvexSE.dll", IMAGE_FILE_MACHINE_I386, KEY_WOW64_32KEY}};
+const std::vector<Module> kModules(kBoth, kBoth + (sizeof(void *) == 8 ? 2 : 1));
+
+// The installed versions of the product by product code: name, maker and version as Apps & Features shows them.
+std::map<std::string, std::string> Installed()
+{
+    std::map<std::string, std::string> products;
+    char code[39], value[256];
+    for (DWORD i = 0; MsiEnumRelatedProductsA(kUpgradeCode, 0, i, code) == ERROR_SUCCESS; ++i)
+        for (const char *property : {INSTALLPROPERTY_INSTALLEDPRODUCTNAME, INSTALLPROPERTY_PUBLISHER, INSTALLPROPERTY_VERSIONSTRING}) {
+            DWORD size = sizeof(value);
+            products[code] += (products[code].empty() ? "" : ", ") + std::string(MsiGetProductInfoA(code, property, value, &size) ? "?" : value);
+        }
+    return products;
+}
+std::string Product(const char *version) { return std::string(g_menuText.c_str()) + ", " ORVEX_MAKER ", " + version; }
+
+// A module file as Windows shows it: the machine in its header, product, maker and version.
+std::string Describe(const std::string &path)
+{
+    const std::string bytes = sandbox::Read(sandbox::Wide(path));
+    std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), nullptr) + 1);
+    if (bytes.size() < 1024 || !GetFileVersionInfoA(path.c_str(), 0, DWORD(info.size()), info.data()))
+        return "missing";
+    std::string text = std::to_string(*reinterpret_cast<const WORD *>(&bytes[*reinterpret_cast<const LONG *>(&bytes[0x3C]) + 4]));
+    char *value = nullptr;
+    UINT length = 0;
+    for (const char *name : {"ProductName", "CompanyName", "FileVersion"})
+        text += ", " + std::string(VerQueryValueA(info.data(), (std::string("\\StringFileInfo\\040904B0\\") + name).c_str(),
+                                                  reinterpret_cast<void **>(&value), &length) ? value : "?");
+    return text;
+}
+
+// Everything under HKLM\Software, both views (the 32-bit one is its Wow6432Node), but the books
+// Windows Installer keeps of the installed products and their Apps & Features entries; and the
+// type library's FLAGS, which are the system's own (Wine's differ from Windows').
+std::set<std::string> MachineSoftware()
+{
+    const std::string books[] = {"Classes\\Installer\\", "Microsoft\\Windows\\CurrentVersion\\Installer\\", "Microsoft\\Windows\\CurrentVersion\\Uninstall\\{"};
+    std::set<std::string> tree = RegistryTree(HKEY_LOCAL_MACHINE, "Software");
+    for (auto entry = tree.begin(); entry != tree.end();) {
+        const bool book = std::any_of(std::begin(books), std::end(books), [&](auto &b) { return !entry->compare(0, b.size(), b); });
+        entry = book || entry->find("\\1.0\\FLAGS\\") != std::string::npos ? tree.erase(entry) : std::next(entry);
+    }
+    return tree;
+}
+
+// Fails with what one set has that the other lacks, one entry a line: "-" lost, "+" gained.
+void ExpectNoChanges(const std::set<std::string> &before, const std::set<std::string> &after)
+{
+    std::string changes;
+    for (const auto &[from, to, sign] : {std::tie(before, after, "- "), std::tie(after, before, "+ ")})
+        for (const std::string &entry : from)
+            changes += to.count(entry) ? "" : sign + entry + "\n";
+    EXPECT_TRUE(changes.empty()) << changes;
+}
+
+// A key of one view, opened for every access (made first if asked); invalid when absent.
+CRegKey Key(HKEY root, const std::string &path, REGSAM view, bool make = false)
+{
+    HKEY key = nullptr;
+    const LONG result = make ? RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr)
+                             : RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+    return CRegKey(result == ERROR_SUCCESS ? key : nullptr);
+}
+LONG SetText(const CRegKey &key, const char *name, const char *text) { return RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text), DWORD(strlen(text) + 1)); }
+
+// Vista's, which the headers leave out for the module's older target.
+extern "C" WINADVAPI LONG WINAPI RegDeleteTreeA(HKEY key, LPCSTR path);
+
+// A maintenance step: msiexec's action on a package, or with no package a repair as Apps & Features
+// does it, after the modules and a handler key were deleted; its exit code, the products installed after it.
+struct Step { const char *label; std::string package; const char *action; DWORD exitCode; std::vector<std::string> installedAfter; };
+
+} // namespace
+
+// The packages as an administrator uses them, step after step from an uninstalled product, with
+// another program's entry in every key the package writes into (it must survive, and it keeps
+// those keys, as the installer removes a key that an uninstall leaves empty). Each step's exit code
+// and the products installed after it; the registry and the module files as first installed, or
+// as before the install, with the product's folders gone. Both versions carry the same modules and entries.
+TEST(Package, InstallsUpgradesRefusesDowngradesRepairsAndUninstalls)
+{
+    for (const auto &[code, shown] : Installed())
+        Msiexec("/x", code);
+    for (const Module &module : kModules) {
+        ASSERT_EQ(0, SetText(Key(HKEY_CLASSES_ROOT, "CLSID\\" + std::string(kNeighbour), module.view, true), "", "a neighbour"));
+        ASSERT_EQ(0, SetText(Key(HKEY_LOCAL_MACHINE, kApproved, module.view, true), kNeighbour, "Neighbour"));
+        for (const auto &[kind, of] : kTies)
+            ASSERT_EQ(0, SetText(Key(HKEY_CLASSES_ROOT, kind + "\\shellex\\ContextMenuHandlers\\Neighbour", module.view, true), "", kNeighbour));
+    }
+    const std::string recycleInit = "cscript.exe //nologo b:\\recycle-init.js";
+    EXPECT_EQ(1000u, RunProgram(recycleInit).exitCode) << "an object before the install"; // lets the script host register itself too
+    const std::set<std::string> registryBefore = MachineSoftware();
+    const Step steps[] = {
+        // The x86 module alone would never show in 64-bit Explorer.
+        {"the x86 package on 64-bit Windows", Package(ORVEX_VERSION_TEXT, "x86"), "/i", 1603, {}},
+        {"install the older version", Package(ORVEX_OLDER_VERSION), "/i", 0, {Product(ORVEX_OLDER_VERSION)}},
+        {"upgrade to this version", Package(ORVEX_VERSION_TEXT), "/i", 0, {Product(ORVEX_VERSION_TEXT)}},
+        {"install the older version over this one", Package(ORVEX_OLDER_VERSION), "/i", 1603, {Product(ORVEX_VERSION_TEXT)}},
+        // One release is one product, never two side by side (Wine reinstalls it; Windows refuses with 1638).
+        {"install this version, built once more", Package(ORVEX_VERSION_TEXT, kArch + "-rebuilt"), "/i", 0, {Product(ORVEX_VERSION_TEXT)}},
+        {"repair", "", "", 0, {Product(ORVEX_VERSION_TEXT)}},
+        {"uninstall", Package(ORVEX_VERSION_TEXT), "/x", 0, {}},
+    };
+    std::set<std::string> registryInstalled;
+    std::vector<std::string> modulesInstalled;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.label);
+        if (&step == steps && sizeof(void *) == 4)
+            continue; // the x86 package is this tree's own
+        for (size_t m = 0; m < kModules.size() && step.package.empty(); ++m) {
+            ASSERT_TRUE(DeleteFileA(kModules[m].path.c_str())) << kModules[m].path;
+            RegDeleteKeyExA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\OrvexSE", kModules[m].view, 0);
+        }
+        const DWORD repair = REINSTALLMODE_FILEMISSING | REINSTALLMODE_FILEEQUALVERSION | REINSTALLMODE_FILEVERIFY |
+                             REINSTALLMODE_MACHINEDATA | REINSTALLMODE_SHORTCUT;
+        MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+        EXPECT_EQ(step.exitCode, step.package.empty() ? MsiReinstallProductA(Installed().begin()->first.c_str(), repair)
+                                                      : Msiexec(step.action, step.package));
+        std::vector<std::string> shown, modules;
+        for (const auto &product : Installed())
+            shown.push_back(product.second);
+        EXPECT_EQ(step.installedAfter, shown);
+        for (const Module &module : kModules) {
+            modules.push_back(sandbox::Read(sandbox::Wide(module.path)));
+            EXPECT_EQ(!shown.empty(), sandbox::Exists(sandbox::Wide(module.path.substr(0, module.path.rfind('\\'))))) << "the product's folder";
+        }
+        if (!shown.empty() && registryInstalled.empty()) {
+            registryInstalled = MachineSoftware();
+            modulesInstalled = modules;
+            continue;
+        }
+        ExpectNoChanges(shown.empty() ? registryBefore : registryInstalled, MachineSoftware());
+        EXPECT_TRUE(modules == (shown.empty() ? std::vector<std::string>(modules.size()) : modulesInstalled)) << "the module files as installed";
+    }
+
+    // Installed once more, both modules are in place and show the product as it shows itself, and
+    // the cleaner, created by ProgID from the registry the package wrote, empties a planted bin
+    // (reaching the Secure Delete class through the registry too).
+    ASSERT_EQ(0u, Msiexec("/i", Package(ORVEX_VERSION_TEXT)));
+    for (const Module &module : kModules)
+        EXPECT_EQ(std::to_string(module.machine) + ", " + Product(ORVEX_VERSION_TEXT), Describe(module.path)) << module.path;
+    EXPECT_EQ(sandbox::Read(L"b:\\set-passes.js"), sandbox::Read(sandbox::Wide(kModules[0].path.substr(0, kModules[0].path.rfind('\\')) + "\\set-passes.js")));
+    ASSERT_TRUE(NoBinOutsideTheSandbox());
+    const std::wstring user = sandbox::FreshFolder(L"recycler") + L"\\S-1-5-21-1000\\";
+    sandbox::Make(user + L"deleted.txt");
+    sandbox::Make(user + L"desktop.ini", "[.ShellClassInfo]");
+    EXPECT_EQ(0u, RunProgram(recycleInit).exitCode) << "Init through IDispatch";
+    EXPECT_FALSE(sandbox::Exists(user + L"deleted.txt"));
+    EXPECT_TRUE(sandbox::Exists(user + L"desktop.ini"));
+    sandbox::Remove(L"S:\\recycler");
+
+    // The registry the package wrote is what the modules' own registration writes, each in its
+    // view, plus the shell entries: registering the installed module once more changes nothing,
+    // and taking away the shell entries, the x86 module's registration (in the 32-bit view as the
+    // x64 module's in its own, with its own path and platform) and what regsvr32 /u removes leaves
+    // the registry as it was before the install.
+    const std::set<std::string> installed = MachineSoftware();
+    ASSERT_EQ(0u, RunProgram("regsvr32.exe /s \"" + kModules[0].path + "\"").exitCode);
+    ExpectNoChanges(installed, MachineSoftware());
+    for (const Module &module : kModules) {
+        const std::set<std::string> approved = RegistryTree(HKEY_LOCAL_MACHINE, kApproved, module.view);
+        for (const auto &[kind, of] : kTies) {
+            const std::string clsid = GuidText(*of.clsid);
+            const std::string ours = kind + "\\shellex\\ContextMenuHandlers\\OrvexSE";
+            EXPECT_EQ(std::set<std::string>{"=" + clsid}, RegistryTree(HKEY_CLASSES_ROOT, ours, module.view));
+            EXPECT_EQ(1u, approved.count(clsid + "=" + of.name)) << clsid;
+            RegDeleteKeyExA(HKEY_CLASSES_ROOT, ours.c_str(), module.view, 0);
+            RegDeleteValueA(Key(HKEY_LOCAL_MACHINE, kApproved, module.view).Get(), clsid.c_str());
+        }
+    }
+    for (const Module &x86 : std::vector<Module>(kModules.begin() + 1, kModules.end())) {
+        for (const Class &row : kClasses)
+            for (const std::string &key : {"CLSID\\" + GuidText(*row.clsid), "Interface\\" + GuidText(*row.primary), std::string(row.progId),
+                                           std::string(row.versionIndependentProgId)}) {
+                std::set<std::string> mirrored;
+                for (std::string entry : RegistryTree(HKEY_CLASSES_ROOT, key, kModules[0].view)) {
+                    const size_t at = entry.find(kModules[0].path);
+                    mirrored.insert(at == std::string::npos ? entry : entry.replace(at, kModules[0].path.size(), x86.path));
+                }
+                EXPECT_EQ(mirrored, RegistryTree(HKEY_CLASSES_ROOT, key, x86.view)) << key;
+                RegDeleteTreeA(Key(HKEY_CLASSES_ROOT, key, x86.view).Get(), nullptr);
+                RegDeleteKeyExA(HKEY_CLASSES_ROOT, key.c_str(), x86.view, 0);
+            }
+        const std::string library = "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0\\0\\win32";
+        EXPECT_EQ(std::set<std::string>{"=" + x86.path}, RegistryTree(HKEY_CLASSES_ROOT, library, x86.view));
+        RegDeleteKeyExA(HKEY_CLASSES_ROOT, library.c_str(), x86.view, 0);
+    }
+    ASSERT_EQ(0u, RunProgram("regsvr32.exe /u /s \"" + kModules[0].path + "\"").exitCode);
+    ExpectNoChanges(registryBefore, MachineSoftware());
+    ASSERT_EQ(0u, Msiexec("/x", Package(ORVEX_VERSION_TEXT)));
+}
+
+// The pass-count script the package puts beside the module writes the current user's value:
+// counts in turn, then refused ones, each leaving the last good count.
+TEST(SetPassesScript, WritesADwordFromOneToThirtyTwoAndRefusesAnythingElse)
+{
+    CPassSetting setting;
+    for (const auto &[count, exitCode, after] : {std::tuple{"7", 0u, 7u}, {"1", 0u, 1u}, {"32", 0u, 32u}, {"", 0u, 32u}, {"0", 1u, 32u},
+                                                {"33", 1u, 32u}, {"-3", 1u, 32u}, {"abc", 1u, 32u}, {"5x", 1u, 32u}, {"7 8", 1u, 32u}, {"1e1", 1u, 32u}}) {
+        EXPECT_EQ(exitCode, RunProgram("cscript.exe //nologo b:\\set-passes.js " + std::string(count)).exitCode) << count;
+        DWORD type = 0, value = 0, size = sizeof(value);
+        SHGetValueA(HKEY_CURRENT_USER, CPassSetting::kKey, "Slider", &type, &value, &size);
+        EXPECT_EQ(std::to_string(after) + " REG_DWORD", std::to_string(value) + (type == REG_DWORD ? " REG_DWORD" : " another type")) << count;
+    }
+}

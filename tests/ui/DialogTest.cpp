@@ -1,0 +1,380 @@
+// The three dialogs as a user meets them, on real windows: how each ends for every key and click,
+// how it is laid out and placed, what the progress dialog paints, and that showing them again and
+// again leaves nothing behind.
+#include "support/DialogAnswerer.h"
+#include "support/TestSupport.h"
+#include "ui/ConfirmDlg.h"
+#include "ui/MessageDlg.h"
+#include "ui/ProgressDlg.h"
+#include "ui/SkinFrame.h"
+
+#include <algorithm>
+
+namespace {
+
+const char kCaption[] = "Talmior 2005 Trial";
+const char kMessage[] = "Unable to corrupt file budget-2005.xls";
+const char kQuestion[] = "Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?";
+const int kCloseButton = -1;
+const DWORD kMove = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+
+// Runs the thread's message loop until done() or the timeout; returns done().
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
+{
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10)) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done())
+            return true;
+    }
+    return done();
+}
+
+POINT CentreOf(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// Real mouse input: a move to a screen point (kMove; the cursor is set too, as Wine may not move
+// it), or the left button going down or up where the mouse is.
+void Mouse(DWORD flags, POINT at = POINT{0, 0})
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_MOVE)
+        SetCursorPos(at.x, at.y);
+    SendInput(1, &input, sizeof(input));
+}
+
+// A window's client pixels, row by row, and the length of a row.
+std::vector<COLORREF> Pixels(HWND window, int *width = nullptr)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(window);
+    for (int i = 0; i < client.right * client.bottom; ++i)
+        pixels.push_back(GetPixel(dc, i % client.right, i / client.right));
+    ReleaseDC(window, dc);
+    if (width)
+        *width = client.right;
+    return pixels;
+}
+
+// The progress dialog of a run, shown in front as a run shows it.
+HWND Show(CProgressDlg &dialog, DWORD settleMs = 100)
+{
+    HWND window = dialog.Create(nullptr);
+    EXPECT_NE(nullptr, window);
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetForegroundWindow(window);
+    PumpUntil([] { return false; }, settleMs);
+    return window;
+}
+
+// The dialog as the user sees it: its text whole in the part that shows, its buttons below the
+// text, side by side around the middle and apart (the progress window's Cancel at the right); a
+// shaped frame with round top corners; with no owner, centred on the work area.
+void ExpectLaidOut(HWND dialog)
+{
+    RECT window, client, text, area, needed = {};
+    GetWindowRect(dialog, &window);
+    GetClientRect(dialog, &client);
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT *>(&client), 2);
+    HWND label = GetDlgItem(dialog, IDC_TEXT);
+    GetWindowRect(label, &text);
+    char shown[512] = {};
+    GetWindowTextA(label, shown, sizeof(shown));
+    HDC dc = GetDC(label);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, shown, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+    ReleaseDC(label, dc);
+    const int visibleWidth = std::min(text.right, client.right) - std::max(text.left, client.left);
+    EXPECT_GE(visibleWidth, needed.right) << "clipped text: " << shown;
+    EXPECT_GE(text.bottom - text.top, needed.bottom) << "clipped text: " << shown;
+    std::vector<RECT> buttons; // OK and Cancel in order; the frame's close button (id 2 too) is a "VSButton"
+    for (HWND button = nullptr; (button = FindWindowExA(dialog, button, "Button", nullptr)) != nullptr;) {
+        buttons.push_back(RECT{});
+        GetWindowRect(button, &buttons.back());
+        const RECT &last = buttons.back();
+        EXPECT_TRUE(last.top >= text.bottom && last.bottom <= client.bottom && last.top == buttons.front().top)
+            << "a button over the text, outside the window or not beside the other";
+    }
+    ASSERT_FALSE(buttons.empty());
+    const int middle = (client.left + client.right) / 2;
+    if (GetDlgItem(dialog, IDC_PROGRESS_BAR))
+        EXPECT_GT(buttons.front().left, middle) << "Cancel not at the right";
+    else
+        EXPECT_NEAR(middle, (buttons.front().left + buttons.back().right) / 2, 5) << "buttons off the middle";
+    EXPECT_TRUE(buttons.size() == 1 || buttons.back().left > buttons.front().right + 4) << "buttons not apart";
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_TRUE(GetWindowRgn(dialog, region) != ERROR && !PtInRegion(region, 0, 0) &&
+                PtInRegion(region, (window.right - window.left) / 2, 0)) << "no round top corners";
+    DeleteObject(region);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_NEAR((area.left + area.right) / 2, (window.left + window.right) / 2, 1) << "not centred";
+    EXPECT_NEAR((area.top + area.bottom) / 2, (window.top + window.bottom) / 2, 1) << "not centred";
+}
+
+// Checks the layout, then presses the keys in turn on whatever has the thread's focus (their
+// virtual-key codes are their characters) and clicks a button (IDOK, IDCANCEL, kCloseButton) or none.
+std::function<void(HWND)> Act(const char *keys, int click, DWORD thread)
+{
+    return [=](HWND dialog) {
+        ExpectLaidOut(dialog);
+        for (const char *key = keys; *key; ++key, Sleep(50)) { // the focus moves before the next key
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof(info);
+            GetGUIThreadInfo(thread, &info);
+            const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(*key, 0)) << 16;
+            for (UINT message : {WM_KEYDOWN, WM_KEYUP})
+                PostMessageA(info.hwndFocus, message, *key, scan | (message == WM_KEYUP ? 0xC0000001 : 1));
+        }
+        if (!click)
+            return;
+        HWND button = click == kCloseButton ? FindWindowExA(dialog, nullptr, "VSButton", nullptr)
+                                            : GetDlgItem(dialog, click);
+        for (DWORD change : {kMove, DWORD(MOUSEEVENTF_LEFTDOWN), DWORD(MOUSEEVENTF_LEFTUP)}) {
+            Sleep(30);
+            Mouse(change, CentreOf(button));
+        }
+    };
+}
+
+// Process-wide GDI or USER objects. Wine's GetGuiResources answers 0: there the handle tables are
+// probed (a 16-bit handle value matches any generation; USER handles are even, from 0x20 on).
+DWORD GuiObjects(DWORD kind)
+{
+    if (const DWORD reported = GetGuiResources(GetCurrentProcess(), kind))
+        return reported;
+    DWORD count = 0, owner = 0;
+    for (ULONG_PTR value = 1; value < 0x10000; ++value) {
+        HWND window = reinterpret_cast<HWND>(value);
+        ICONINFO icon = {};
+        if (kind == GR_GDIOBJECTS) {
+            count += GetObjectType(reinterpret_cast<HGDIOBJ>(value)) ? 1 : 0;
+        } else if (value >= 0x20 && value % 2 == 0) {
+            count += (IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == GetCurrentProcessId()) ||
+                     IsMenu(reinterpret_cast<HMENU>(value));
+            if (!IsWindow(window) && GetIconInfo(reinterpret_cast<HICON>(value), &icon)) {
+                DeleteObject(icon.hbmColor);
+                DeleteObject(icon.hbmMask);
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+// Enter and Space press the focused button (the focus starts on OK, Tab moves it on), Escape and
+// the close button cancel. The confirmation is one object for every showing, and its rows
+// alternate: a confirmation that carried over to the next showing would show. The progress
+// dialog, which has no dialog manager in its loop, raises the cancel flag and hides.
+TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
+{
+    enum Kind { Message, Confirm, Progress };
+    const struct { Kind dialog; const char *keys; int click, code; } rows[] = { // code 2: cancelled
+        {Message, "\r", 0, 1}, {Message, "", IDOK, 1}, {Message, "\x1b", 0, 2}, {Message, " ", 0, 1},
+        {Message, "", kCloseButton, 2}, {Message, "\t\r", 0, 1}, {Confirm, "\r", 0, 1}, {Confirm, "\x1b", 0, 2},
+        {Confirm, "", IDOK, 1}, {Confirm, "", kCloseButton, 2}, {Confirm, " ", 0, 1}, {Confirm, "\t\r", 0, 2},
+        {Confirm, "\t\t\r", 0, 1}, {Confirm, "\t ", 0, 2}, {Confirm, "", IDOK, 1}, {Confirm, "", IDCANCEL, 2},
+        {Progress, "", IDCANCEL, 2}, {Progress, "", kCloseButton, 2}, {Progress, "\r", 0, 2},
+        {Progress, "\t", 0, 0}, {Progress, " ", 0, 2}, {Progress, "\x1b", 0, 2},
+    };
+    CConfirmDlg confirm;
+    CProgressDlg progress;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << "dialog " << row.dialog << ", keys " << testing::PrintToString(row.keys)
+                                        << ", click " << row.click);
+        const auto act = Act(row.keys, row.click, GetCurrentThreadId());
+        if (row.dialog != Progress) {
+            DialogAnswerer answers({DialogAnswerer::Answer(act)});
+            EXPECT_EQ(row.code, row.dialog == Message ? CMessageDlg().Show(kMessage, kCaption)
+                                                      : confirm.Show(kQuestion, kCaption));
+            EXPECT_TRUE(row.dialog == Message || confirm.m_bConfirmed == (row.code == 1)) << "confirmed";
+            continue;
+        }
+        bool cancelled = false;
+        progress.SetCancelFlag(&cancelled);
+        act(Show(progress));
+        EXPECT_EQ(row.code == 2, PumpUntil([&] { return cancelled; }, row.code ? 3000 : 500));
+        EXPECT_EQ(row.code != 2, IsWindowVisible(progress.m_hWnd) != FALSE);
+        DestroyWindow(progress.m_hWnd);
+    }
+}
+
+// The frame answers hit tests at negative screen coordinates too (left of or above the main
+// monitor), and a dialog shown over the run's visible window appears centred on it.
+TEST(DialogPlacement, DragsAnywhereAndCentresOnItsOwner)
+{
+    CProgressDlg progress;
+    HWND owner = Show(progress, 0);
+    for (const POINT at : {POINT{-300, -200}, POINT{100, 120}}) {
+        SetWindowPos(owner, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_EQ(HTCAPTION, SendMessageA(owner, WM_NCHITTEST, 0, MAKELPARAM(at.x + 100, at.y + 12))) << at.x;
+        EXPECT_EQ(HTCLIENT, SendMessageA(owner, WM_NCHITTEST, 0, MAKELPARAM(at.x + 100, at.y + 60))) << at.x;
+    }
+    SetActiveWindow(owner);
+    POINT centre = {};
+    DialogAnswerer answers({DialogAnswerer::Answer([&](HWND dialog) {
+        centre = CentreOf(dialog);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    })});
+    CMessageDlg().Show(kMessage, kCaption);
+    EXPECT_NEAR(CentreOf(owner).x, centre.x, 1);
+    EXPECT_NEAR(CentreOf(owner).y, centre.y, 1);
+}
+
+// One dialog of each kind answered as a user would, the progress dialog painted mid-run with its
+// label replaced, 67 times over, gives back every GDI and USER object.
+TEST(GuiObjects, TwoHundredDialogsLeaveTheCountsWhereTheyWere)
+{
+    DWORD gdi = 0, user = 0;
+    for (int round = 0; round < 5 + 67; ++round) {
+        // The first showings load what stays for the process (class registration, cursors, and
+        // under Wine regions of its device-context cache, made in round 0, 1 or 2).
+        if (round == 5)
+            gdi = GuiObjects(GR_GDIOBJECTS), user = GuiObjects(GR_USEROBJECTS);
+        DialogAnswerer answers({round % 2 ? IDOK : IDCANCEL, IDOK});
+        CMessageDlg().Show(kMessage, kCaption);
+        CConfirmDlg().Show(kQuestion, kCaption);
+        CProgressDlg progress;
+        Show(progress, 0);
+        progress.m_pBar->m_upper = 10;
+        progress.m_pBar->m_pos = round % 10;
+        progress.SetStatusText("Corrupting file: a.txt");
+        RedrawWindow(progress.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DestroyWindow(progress.m_hWnd);
+    }
+    // Wine's device-context cache may still add a few regions in any round; one object kept per
+    // showing would add at least 67.
+    const DWORD gdiAfter = GuiObjects(GR_GDIOBJECTS);
+    EXPECT_LE(gdiAfter, gdi + 8) << "GDI objects before " << gdi;
+    EXPECT_EQ(user, GuiObjects(GR_USEROBJECTS));
+    // The counting itself notices an object not given back (under Wine a thread's top-level window
+    // brings an input-method window along: USER may rise by more than one).
+    const CBrush brush(CreateSolidBrush(RGB(1, 2, 3)));
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(gdiAfter + 1, GuiObjects(GR_GDIOBJECTS));
+    EXPECT_LT(user, GuiObjects(GR_USEROBJECTS));
+    DestroyWindow(window);
+}
+
+// The bar paints in one step exactly what stretching each of its first K + 1 blocks on its own
+// paints (white at 0), over a background of its own colour so that a pixel painted in a gap
+// shows. At 245 px the 21st block at the upper bound lies partly inside the bar.
+TEST(ProgressPaint, TheBarPaintsTheSamePixelsAsStretchingEveryBlockOnItsOwn)
+{
+    const struct { int width; ULONGLONG pos; } rows[] = { // of 300
+        {240, 0}, {240, 1}, {240, 150}, {240, 300}, {245, 1}, {245, 150}, {245, 299}, {245, 300}};
+    CProgressDlg dialog;
+    Show(dialog);
+    CSkinProgressBar &bar = *dialog.m_pBar;
+    const int pitch = bar.m_blockWidth + bar.m_gap;
+    const CBrush background(CreateSolidBrush(RGB(40, 90, 160)));
+    const auto paint = [&](bool byBlock, int width) {
+        HDC dc = GetDC(bar.m_hWnd);
+        RECT block = {0, 0, width, 16};
+        FillRect(dc, &block, background.Get());
+        if (byBlock && bar.m_pos == 0)
+            FillRect(dc, &block, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        for (ULONGLONG i = 0; byBlock && bar.m_pos && i <= width / pitch * bar.m_pos / bar.m_upper; ++i) {
+            block = RECT{static_cast<LONG>(pitch * i + bar.m_gap), 0, 0, 14};
+            block.right = block.left + bar.m_blockWidth;
+            CSkinFrame::StretchBitmap(dc, block, bar.m_blockBitmap.Get(), nullptr);
+        }
+        ReleaseDC(bar.m_hWnd, dc);
+        if (!byBlock)
+            RedrawWindow(bar.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        return Pixels(bar.m_hWnd);
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.pos << " of 300, " << row.width << " px");
+        SetWindowPos(bar.m_hWnd, nullptr, 0, 0, row.width, 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        bar.m_upper = 300;
+        bar.m_pos = row.pos;
+        const std::vector<COLORREF> painted = paint(false, row.width), expected = paint(true, row.width);
+        const auto differs = std::mismatch(painted.begin(), painted.end(), expected.begin()).first - painted.begin();
+        EXPECT_EQ(painted.size(), size_t(differs))
+            << "first difference at x = " << differs % row.width << ", y = " << differs / row.width;
+    }
+}
+
+// The label shows its text from its left edge, and a shorter text leaves nothing of a longer
+// one. Disabling and enabling repaint it at once and only as the label paints: engraved grey text
+// when disabled, black when enabled, never the static control's own grey box.
+TEST(ProgressPaint, TheLabelPaintsItsTextItselfEnabledOrNot)
+{
+    CProgressDlg dialog;
+    Show(dialog);
+    const struct { const char *text; BOOL enabled; } rows[] = {{"Corrupting file: a-rather-long-file-name.bin", TRUE},
+        {"Corrupting file: b", FALSE}, {"Corrupting file: b", TRUE}, {"Corrupting file: b", FALSE}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.text << (row.enabled ? "" : ", disabled"));
+        dialog.SetStatusText(row.text);
+        EnableWindow(dialog.m_status.m_hWnd, row.enabled); // nothing else repaints the label
+        int width = 0, black = 0, grey = 0, box = 0, pastAThird = 0;
+        const std::vector<COLORREF> pixels = Pixels(dialog.m_status.m_hWnd, &width);
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const bool isBlack = pixels[i] == RGB(0, 0, 0), isGrey = pixels[i] == GetSysColor(COLOR_GRAYTEXT);
+            black += isBlack;
+            grey += isGrey;
+            box += pixels[i] == GetSysColor(COLOR_3DFACE);
+            pastAThird += (isBlack || isGrey) && int(i % width) > width / 3;
+        }
+        EXPECT_EQ(row.enabled != FALSE, black > 20) << "black text";
+        EXPECT_EQ(!row.enabled, grey > 20) << "grey text";
+        EXPECT_EQ(&row == rows, pastAThird > 0) << "only the long text reaches past a third of the label";
+        // A few smoothed text pixels may match the face colour by chance; the box covers thousands.
+        EXPECT_LT(box, 100) << "the static control painted its background over the skin";
+    }
+}
+
+// Cancel shows its hover face under the mouse, its pressed face while held, its resting face
+// when the mouse leaves. One dialog object serves every run of a handler: a run that ended with
+// the mouse on Cancel, the button held and a status line leaves none of them to the next, which
+// starts with the empty text and the resting face, and whose Cancel hovers and leaves again.
+TEST(ProgressPaint, ASecondRunStartsWithTheInitialTextAndAButtonThatHoversAgain)
+{
+    CProgressDlg dialog;
+    COLORREF resting = CLR_INVALID, hovered = CLR_INVALID;
+    Mouse(kMove, POINT{5, 5});
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run ? "second run" : "first run");
+        HWND cancel = GetDlgItem(Show(dialog, 300), IDCANCEL);
+        const auto face = [&] { // a point of the face away from its caption
+            int width = 0;
+            const std::vector<COLORREF> pixels = Pixels(cancel, &width);
+            return pixels[5 * width + 8];
+        };
+        const std::vector<COLORREF> label = Pixels(dialog.m_status.m_hWnd);
+        EXPECT_EQ(0, std::count(label.begin(), label.end(), RGB(0, 0, 0))) << "an earlier run's status text";
+        resting = run ? resting : face();
+        EXPECT_EQ(resting, face()) << "the face an earlier run left";
+        Mouse(kMove, CentreOf(cancel));
+        EXPECT_TRUE(PumpUntil([&] { return face() != resting; }, 3000)) << "no hover face";
+        if (run == 1) {
+            EXPECT_EQ(hovered, face());
+            Mouse(kMove, POINT{5, 5});
+            EXPECT_TRUE(PumpUntil([&] { return face() == resting; }, 3000)) << "the hover face stays";
+            break;
+        }
+        hovered = face();
+        dialog.SetStatusText("Corrupting file: first-run.bin");
+        Mouse(MOUSEEVENTF_LEFTDOWN);
+        EXPECT_TRUE(PumpUntil([&] { return face() != resting && face() != hovered; }, 3000)) << "no pressed face";
+        DestroyWindow(dialog.m_hWnd); // the run ends under the mouse, the button held
+        Mouse(MOUSEEVENTF_LEFTUP);
+        Mouse(kMove, POINT{5, 5});
+    }
+}
