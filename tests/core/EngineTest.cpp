@@ -3,7 +3,6 @@
 #include "delete/COrvexDeleteFile.h"
 
 using Handler = CComPtr<COrvexDeleteFile>;
-const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
 
 // Each pass writes the file three times from its first byte, with 0x00, with 0xFF and with rand()
 // bytes, in whole chunks of at most 51,200 bytes (51,201 bytes take two, the second whole too);

@@ -8,7 +8,6 @@
 #include <cwchar>
 
 using Handler = CComPtr<COrvexDeleteFile>;
-const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
 
 namespace {
 

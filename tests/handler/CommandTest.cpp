@@ -14,15 +14,11 @@
 namespace {
 
 using Handler = CComPtr<COrvexDeleteFile>;
-const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
-const auto NewLinkHandler = New<CShelLinkHandler, IShellinkHandler>;
-const auto NewCleaner = New<COrvexRecycleCleaner, IOrvexRecycleCleaner>;
 
 const char kConfirmOne[] = "Do you really want delete selected item\rusing Talmior 2005 Secure Delete ?";
 const char kConfirmSeveral[] = "Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?";
 const char kConfirmLink[] = "Do you really want to delete selected items\nusing Talmior 2005 Trial Secure Delete?";
 const char kConfirmBins[] = "Do you really want delete items in Recycle Bin(s)\rusing Talmior 2005 Trial Secure Delete ?";
-const char kSyncMutex[] = "Orvex2005ShellSychMutex";
 
 // The records travel as IUnknown pointers but are never COM objects.
 IUnknown *AsUnknown(void *record)

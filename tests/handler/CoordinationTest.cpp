@@ -10,10 +10,6 @@
 
 namespace {
 
-const auto NewHandler = New<COrvexDeleteFile, ICOrvexDeleteFile>;
-const auto NewLinkHandler = New<CShelLinkHandler, IShellinkHandler>;
-const auto NewCleaner = New<COrvexRecycleCleaner, IOrvexRecycleCleaner>;
-
 const char kItem[] = "Talmior 2005 Trial Secure Delete";
 const char kBinItem[] = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete";
 const char kSyncMutex[] = "Orvex2005ShellSychMutex";

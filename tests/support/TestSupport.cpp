@@ -2,6 +2,8 @@
 #include "DropDataObject.h"
 #include "delete/COrvexDeleteFile.h"
 #include "delete/Requests.h"
+#include "link/CShelLinkHandler.h"
+#include "recycle/COrvexRecycleCleaner.h"
 #include "module/ObjectMap.h"
 #include "support/DialogAnswerer.h"
 
@@ -129,6 +131,22 @@ std::string ShownPath(const std::string &path)
 {
     return path.size() <= 100 ? path : path.substr(0, 50) + "......." + path.substr(path.size() - 48);
 }
+
+// Held by the primary interface, as the class object hands it out.
+template <class T, class Primary>
+static CComPtr<T> New()
+{
+    void *object = nullptr;
+    EXPECT_EQ(S_OK, T::CreateInstance(nullptr, __uuidof(Primary), &object));
+    CComPtr<T> made(static_cast<T *>(static_cast<Primary *>(object)));
+    if (object)
+        static_cast<Primary *>(object)->Release();
+    return made;
+}
+
+CComPtr<COrvexDeleteFile> NewHandler() { return New<COrvexDeleteFile, ICOrvexDeleteFile>(); }
+CComPtr<CShelLinkHandler> NewLinkHandler() { return New<CShelLinkHandler, IShellinkHandler>(); }
+CComPtr<COrvexRecycleCleaner> NewCleaner() { return New<COrvexRecycleCleaner, IOrvexRecycleCleaner>(); }
 
 Paths ClearRaw(COrvexDeleteFile &handler, const Paths &paths)
 {

@@ -47,19 +47,14 @@ std::wstring ShortName(const std::wstring &path);
 // else its first 50, "......." and its last 48.
 std::string ShownPath(const std::string &path);
 
-// One of the module's classes made by its instance creator, held by its primary interface.
-template <class T, class Primary>
-CComPtr<T> New()
-{
-    void *object = nullptr;
-    EXPECT_EQ(S_OK, T::CreateInstance(nullptr, __uuidof(Primary), &object));
-    CComPtr<T> made(static_cast<T *>(static_cast<Primary *>(object)));
-    if (object)
-        static_cast<Primary *>(object)->Release();
-    return made;
-}
-
+// The module's three classes, each made by its instance creator.
 class COrvexDeleteFile;
+class CShelLinkHandler;
+class COrvexRecycleCleaner;
+CComPtr<COrvexDeleteFile> NewHandler();
+CComPtr<CShelLinkHandler> NewLinkHandler();
+CComPtr<COrvexRecycleCleaner> NewCleaner();
+
 // ClearRaw of the paths on the handler, the way the shell-link handler hands a selection over,
 // every report answered with OK; the reports' texts.
 Paths ClearRaw(COrvexDeleteFile &handler, const Paths &paths);
