@@ -11,13 +11,7 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
 {
     const std::wstring folder = sandbox::FreshFolder(L"engine");
     const std::wstring fifty(46, L'f'), sixty = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ" + std::wstring(26, L'm') + L"abcd";
-    const struct
-    {
-        std::wstring name;
-        ULONGLONG length;
-        DWORD passes, chunk;
-        const char *label; // after "Corrupting file: "
-    } rows[] = {
+    const struct { std::wstring name; ULONGLONG length; DWORD passes, chunk; const char *label; } rows[] = { // label: after "Corrupting file: "
         {L"one.bin", 1, 3, 1, "one.bin"},
         {fifty + L".bin", 51200, 1, 51200, "ffffffffffffffffffffffffffffffffffffffffffffff.bin"},
         {sixty + L".bin", 51201, 2, 51200, "ABCDEFGHIJKLMNOPQRSTUVWXY.......mmmmmmmmmmmmmmmabcd.bin"},
@@ -73,39 +67,28 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
 // Any value but a DWORD from 1 to 32 means one pass; a deleted key leaves the last value read.
 TEST(PassSetting, TheRunWritesAsManyPassesAsTheSliderSays)
 {
-    const DWORD values[] = {7, 1, 32, 33, 0, 0xFFFFFFFF, 5};
-    const struct
-    {
-        DWORD type;
-        const void *data;
-        DWORD size;
-        DWORD passes;
-    } rows[] = {
-        {REG_DWORD, &values[0], 4, 7}, {REG_DWORD, &values[1], 4, 1},  {REG_DWORD, &values[2], 4, 32},
-        {REG_DWORD, &values[3], 4, 1}, {REG_DWORD, &values[4], 4, 1},  {REG_DWORD, &values[5], 4, 1},
-        {REG_SZ, "5", 2, 1},           {REG_BINARY, &values[6], 4, 1}, {REG_DWORD, &values[6], 2, 1},
-        {REG_NONE, nullptr, 0, 1}, // the value deleted
-    };
+    const struct { DWORD type, value, size, passes; } rows[] = { // size 0: the value deleted; '5' in 2 bytes: the text "5"
+        {REG_DWORD, 7, 4, 7}, {REG_DWORD, 1, 4, 1}, {REG_DWORD, 32, 4, 32}, {REG_DWORD, 33, 4, 1}, {REG_DWORD, 0, 4, 1},
+        {REG_DWORD, 0xFFFFFFFF, 4, 1}, {REG_SZ, '5', 2, 1}, {REG_BINARY, 5, 4, 1}, {REG_DWORD, 5, 2, 1}, {REG_DWORD, 5, 0, 1}};
     const std::wstring file = sandbox::FreshFolder(L"passes") + L"\\a.txt";
     CPassSetting setting;
-    for (const auto &row : rows) {
-        SCOPED_TRACE(testing::Message() << "type " << row.type << ", " << row.size << " bytes, row " << (&row - rows));
-        if (row.data)
-            setting.Set(row.type, row.data, row.size);
-        else
-            setting.Remove(false);
+    const auto writes = [&](COrvexDeleteFile &handler) {
         sandbox::Make(file);
         CFileCalls calls;
-        ClearRaw(*NewHandler().Get(), {sandbox::Narrow(file)});
-        EXPECT_EQ(3 * row.passes, calls.writes.size());
+        ClearRaw(handler, {sandbox::Narrow(file)});
+        return calls.writes.size();
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << "type " << row.type << ", " << row.value << ", " << row.size << " bytes");
+        if (row.size)
+            setting.Set(row.type, &row.value, row.size);
+        else
+            setting.Remove(false);
+        EXPECT_EQ(3 * row.passes, writes(*NewHandler().Get()));
     }
-    setting.Set(REG_DWORD, &values[0], 4);
+    setting.Set(REG_DWORD, &rows[0].value, 4);
     Handler handler = NewHandler();
-    sandbox::Make(file);
-    ClearRaw(*handler.Get(), {sandbox::Narrow(file)});
+    writes(*handler.Get());
     setting.Remove(true);
-    sandbox::Make(file);
-    CFileCalls calls;
-    ClearRaw(*handler.Get(), {sandbox::Narrow(file)});
-    EXPECT_EQ(3u * 7, calls.writes.size()) << "the key gone: the same handler keeps what it read";
+    EXPECT_EQ(3u * 7, writes(*handler.Get())) << "the key gone: the same handler keeps what it read";
 }

@@ -65,15 +65,10 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIs
     const std::wstring deep(258 - sel.size() - 1, L'D'), wide(240 - sel.size() - 1, L'E');
     const std::wstring tooLong = wide + L"\\a-name-that-overflows-the-path-buffer.txt";
     const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    // entry: under the selected folder, a trailing backslash makes a folder; reported: an
+    // unreachable entry's path in its report, after the selected folder.
     enum Lock { Free, NoSharing, NoDeleting };
-    const struct
-    {
-        std::wstring entry;   // under the selected folder; a trailing backslash makes a folder
-        Outcome outcome;
-        std::string reported; // an unreachable entry's path in its report, after the selected folder
-        DWORD attributes = 0;
-        Lock lock = Free;
-    } rows[] = {
+    const struct { std::wstring entry; Outcome outcome; std::string reported; DWORD attributes = 0; Lock lock = Free; } rows[] = {
         {L"\xFF0E\xFF0E\xFF3Coutside.txt", Gone, ""},
         {L"\x03A9mega.txt", Gone, ""},
         {L"Omega.txt", Gone, ""},
@@ -205,36 +200,15 @@ TEST(LinkSafety, NothingIsReachedThroughALinkOrASecondName)
     // Beside their target, links whose names only look like its name: one named with a fullwidth
     // "t" (reached by its short name; "target.txt" in best fit), one with a soft hyphen.
     const std::string lookalike = sandbox::Narrow(sandbox::ShortName(kLinks + L"\\\xFF54" L"arget.txt"));
-    const struct
-    {
-        const char *label;
-        Paths selection;
-        Paths reports;
-        size_t writes;
-        Paths gone;
-    } rows[] = {
-        {"a folder holding links",
-         {links + "\\victim"},
-         {"Unable to delete file " + links + "\\victim\\filelink.txt"},
-         6,
+    const std::string deleteFile = "Unable to delete file ", selected = sandbox::Narrow(hard) + "\\selected";
+    const struct { const char *label; Paths selection, reports; size_t writes; Paths gone; } rows[] = {
+        {"a folder holding links", {links + "\\victim"}, {deleteFile + links + "\\victim\\filelink.txt"}, 6,
          {links + "\\victim\\plain.txt", links + "\\victim\\inner\\file.txt"}},
         {"a folder link", {links + "\\selected_dirlink"}, {}, 0, {}},
-        {"file links",
-         {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"},
-         {"Unable to delete file " + links + "\\selected_filelink.txt", "Unable to delete file " + lookalike,
-          "Unable to delete file " + links + "\\tar\xADget.txt"},
-         0,
-         {}},
-        {"a file with a second name outside",
-         {sandbox::Narrow(hard) + "\\selected"},
-         {"Unable to corrupt file alias.bin"},
-         3,
-         {sandbox::Narrow(hard) + "\\selected\\own.bin"}},
-        {"a file that gains a second name after its check",
-         {sandbox::Narrow(hard) + "\\late.bin"},
-         {"Unable to corrupt file late.bin"},
-         0,
-         {}},
+        {"file links", {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"},
+         {deleteFile + links + "\\selected_filelink.txt", deleteFile + lookalike, deleteFile + links + "\\tar\xADget.txt"}, 0, {}},
+        {"a file with a second name outside", {selected}, {"Unable to corrupt file alias.bin"}, 3, {selected + "\\own.bin"}},
+        {"a file that gains a second name after its check", {sandbox::Narrow(hard) + "\\late.bin"}, {"Unable to corrupt file late.bin"}, 0, {}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);

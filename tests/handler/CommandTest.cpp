@@ -5,6 +5,7 @@
 #include "delete/COrvexDeleteFile.h"
 #include "delete/Requests.h"
 #include "link/CShelLinkHandler.h"
+#include "module/ObjectMap.h"
 #include "recycle/COrvexRecycleCleaner.h"
 
 #include <algorithm>
@@ -42,6 +43,53 @@ CMINVOKECOMMANDINFO CommandInfo(const char *verb)
     return info;
 }
 
+// For its lifetime, the Secure Delete class that CoCreateInstance finds on this thread: the
+// module's own, one whose creation fails, or one that answers as a proxy does (IMultiQI) and
+// counts the calls that reach it. Lives as long as its registration, so it counts no references.
+class CDeleteClass : public IClassFactory, public ICOrvexDeleteFile
+{
+public:
+    enum Kind { Real, Failing, Proxy };
+    explicit CDeleteClass(Kind kind) : m_kind(kind)
+    {
+        CComPtr<IUnknown> real;
+        if (kind == Real)
+            g_objectMap.GetClassObject(CLSID_CCOrvexDeleteFile, IID_IUnknown, real.ReceiveVoid());
+        EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_CCOrvexDeleteFile, real ? real.Get() : static_cast<IClassFactory *>(this),
+                                              CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie));
+    }
+    ~CDeleteClass() { CoRevokeClassObject(m_cookie); }
+    int calls = 0;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+    {
+        *ppv = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
+            *ppv = static_cast<IClassFactory *>(this);
+        else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_ICOrvexDeleteFile) || IsEqualIID(riid, IID_IMultiQI))
+            *ppv = static_cast<ICOrvexDeleteFile *>(this);
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown *, REFIID riid, void **ppv) override
+    {
+        *ppv = nullptr;
+        return m_kind == Failing ? E_OUTOFMEMORY : QueryInterface(riid, ppv);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override { return E_NOTIMPL; }
+    STDMETHODIMP ClearRecycle(IUnknown *) override { return ++calls, S_OK; }
+    STDMETHODIMP ClearRaw(IUnknown *) override { return ++calls, S_OK; }
+
+private:
+    Kind m_kind;
+    DWORD m_cookie = 0;
+};
+
 } // namespace
 
 // Every file goes only after it was written over 3 times per pass, however the command was
@@ -53,21 +101,12 @@ CMINVOKECOMMANDINFO CommandInfo(const char *verb)
 // another menu gets its Secure Delete item again.
 TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtCancel)
 {
+    // items: files, each in a bin of its own for Recycle; verb "0": the item's offset, nullptr: no
+    // command information at all; cancelAt: the write after which Cancel is clicked, or 0;
+    // lockedFile: one more item that cannot be overwritten.
     enum Mode { Menu, Raw, RawFolder, Recycle };
-    const struct
-    {
-        const char *label;
-        Mode mode;
-        size_t items; // files, each in a bin of its own for Recycle
-        DWORD passes;
-        int answer;
-        const char *verb; // "0": the item's offset; nullptr: no command information at all
-        size_t cancelAt;  // the write after which Cancel is clicked, or 0
-        bool lockedFile;  // one more item that cannot be overwritten
-        HRESULT result;
-        Paths texts;
-        size_t gone, partly;
-    } rows[] = {
+    const struct { const char *label; Mode mode; size_t items; DWORD passes; int answer; const char *verb; size_t cancelAt;
+                   bool lockedFile; HRESULT result; Paths texts; size_t gone, partly; } rows[] = {
         {"menu, two passes", Menu, 5, 2, IDOK, "0", 0, false, S_OK, {kConfirmSeveral}, 5, 0},
         {"menu, one item declined", Menu, 1, 1, IDCANCEL, nullptr, 0, false, E_FAIL, {kConfirmOne}, 0, 0},
         {"menu, several declined", Menu, 5, 1, IDCANCEL, "delete", 0, false, S_OK, {kConfirmSeveral}, 0, 0},
@@ -196,16 +235,10 @@ TEST(SecureDeleteCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNot
     sandbox::Make(squatter);
     sandbox::Make(other);
     const DWORD rootAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    const struct
-    {
-        WPaths made;     // each with bytes of its own, kept unless it is to go
-        WPaths selected; // besides plain.txt
-        WPaths gone;     // besides plain.txt
-        bool wideList;
-        Paths reported;
-        size_t overwritten; // files overwritten, then deleted, plain.txt included
-        bool busy = false;  // T:\busy.txt, which can be overwritten but not deleted, is there too
-    } rows[] = {
+    // made: each with bytes of its own, kept unless it is to go; selected and gone: besides
+    // plain.txt; overwritten: files overwritten, then deleted, plain.txt included; busy: T:\busy.txt,
+    // which can be overwritten but not deleted, is there too.
+    const struct { WPaths made, selected, gone; bool wideList; Paths reported; size_t overwritten; bool busy = false; } rows[] = {
         {{longPath, longPath.substr(0, MAX_PATH - 1)}, {longPath}, {}, false, {ShownPath(sandbox::Narrow(longPath))}, 1},
         {{omega, at + L"Omega.txt", at + L"\x03A9mega-b.txt", nextNumber}, {omega}, {omega}, true, {}, 2},
         {{dots, at + L"outside.txt"}, {dots}, {dots}, true, {}, 2},
@@ -329,16 +362,7 @@ TEST(SecureDeleteAutomation, ForeignPointersAreRefusedUnreadAndARecordIsForgotte
 TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
 {
     enum Front { LinkMenu, CleanerMenu, CleanerInit };
-    const struct
-    {
-        const char *label;
-        Front front;
-        CDeleteClass::Kind kind;
-        bool mta;
-        int answer;
-        HRESULT result;
-        bool deleted;
-    } rows[] = {
+    const struct { const char *label; Front front; CDeleteClass::Kind kind; bool mta; int answer; HRESULT result; bool deleted; } rows[] = {
         {"shell-link handler", LinkMenu, CDeleteClass::Real, false, IDOK, S_OK, true},
         {"shell-link handler in the MTA", LinkMenu, CDeleteClass::Failing, true, IDOK, S_OK, true},
         {"shell-link handler declined", LinkMenu, CDeleteClass::Real, false, IDCANCEL, S_OK, false},
@@ -396,7 +420,7 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
             texts = answers.Texts();
         };
         if (row.mta)
-            RunInMultithreadedApartment(run);
+            OnAnotherThread(run, true);
         else
             run();
 

@@ -6,8 +6,6 @@
 #include "link/CShelLinkHandler.h"
 #include "recycle/COrvexRecycleCleaner.h"
 
-#include <cstdlib>
-
 namespace {
 
 const char kItem[] = "Talmior 2005 Trial Secure Delete";
@@ -15,14 +13,26 @@ const char kBinItem[] = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Del
 const char kSyncMutex[] = "Orvex2005ShellSychMutex";
 const char kCleanerMutex[] = "Orvex2005ShellRecycleCleanerMutex";
 
-// The shared command-id block as another process reads it; false when it does not exist.
-bool ReadCommandBlock(UINT &id)
+// The shared command-id block as another process reads it; 0 when it does not exist.
+UINT ReadCommandBlock()
 {
     const CKernelHandle block(OpenFileMappingA(FILE_MAP_READ, FALSE, "Talmior 2005 Trial_memFile"));
     const CMappedView view(block ? MapViewOfFile(block.Get(), FILE_MAP_READ, 0, 0, 0) : nullptr);
-    if (view)
-        id = *static_cast<const UINT32 *>(view.Get());
-    return bool(view);
+    return view ? *static_cast<const UINT32 *>(view.Get()) : 0;
+}
+
+// What a wait of another thread, which owns nothing, gives at once on a named mutex:
+// WAIT_OBJECT_0 when it is free, WAIT_TIMEOUT while a thread owns it, WAIT_FAILED when none exists.
+DWORD WaitFromAnotherThread(const char *name)
+{
+    DWORD wait = WAIT_FAILED;
+    OnAnotherThread([&] {
+        const CKernelHandle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
+        wait = mutex ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
+        if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
+            ReleaseMutex(mutex.Get());
+    });
+    return wait;
 }
 
 template <typename T>
@@ -32,29 +42,29 @@ CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"
     return handler;
 }
 
-// Starts and ends with no recycle folders on S: and T:, and none elsewhere that could be listed.
-class Bins : public ::testing::Test
+void RemoveBins()
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(NoBinOutsideTheSandbox());
-        TearDown();
-    }
-    void TearDown() override
-    {
-        for (const wchar_t *bin : {L"S:\\recycler", L"S:\\recycled", L"T:\\recycler", L"T:\\recycled"})
-            sandbox::Remove(bin);
-    }
-    static Paths Scan()
-    {
-        CComPtr<COrvexRecycleCleaner> cleaner = Initialized(NewCleaner(), {});
-        Paths bins;
-        for (size_t i = 0; i < cleaner->m_bins.Count(); ++i)
-            bins.push_back(cleaner->m_bins[i].c_str());
-        return bins;
-    }
-};
+    for (const wchar_t *bin : {L"S:\\recycler", L"S:\\recycled", L"T:\\recycler", L"T:\\recycled"})
+        sandbox::Remove(bin);
+}
+
+// The bins a fresh cleaner lists.
+Paths Scan()
+{
+    CComPtr<COrvexRecycleCleaner> cleaner = Initialized(NewCleaner(), {});
+    Paths bins;
+    for (size_t i = 0; i < cleaner->m_bins.Count(); ++i)
+        bins.push_back(cleaner->m_bins[i].c_str());
+    return bins;
+}
+
+// While set, T: answers as a removable drive.
+bool g_removableT = false;
+CImportHook *g_driveType = nullptr;
+UINT WINAPI DriveTypeWithRemovableT(LPCSTR root)
+{
+    return g_removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE : g_driveType->Original<decltype(&GetDriveTypeA)>()(root);
+}
 
 } // namespace
 
@@ -69,27 +79,23 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     const auto added = [](const char *text, UINT id = 731) { return Items{{1, "Open"}, {id, text}, {2, "Properties"}}; };
     const Items plain = {{1, "Open"}, {2, "Properties"}};
     const std::string greyed = std::string(kBinItem) + " (greyed)";
-    const struct
-    {
-        const char *label;
-        std::function<IContextMenu *()> handler;
-        UINT flags;
-        Items items;
-        HRESULT result;
-    } rows[] = {
-        {"Secure Delete", [] { return Initialized(NewHandler()).Detach(); }, CMF_NORMAL, added(kItem), 1},
-        {"Secure Delete, default only", [] { return Initialized(NewHandler()).Detach(); }, CMF_DEFAULTONLY, added(kItem), 1},
-        {"Secure Delete, explore", [] { return Initialized(NewHandler()).Detach(); }, CMF_EXPLORE, added(kItem), 1},
-        {"shell link", [] { return Initialized(NewLinkHandler()).Detach(); }, CMF_VERBSONLY, added(kItem), 1},
-        {"cleaner", [] { return Initialized(NewCleaner(), {}).Detach(); }, CMF_NORMAL, added(kBinItem), 1},
-        {"cleaner, verbs only", [] { return Initialized(NewCleaner(), {}).Detach(); }, CMF_VERBSONLY, added(kBinItem), 1},
-        {"cleaner, explore", [] { return Initialized(NewCleaner(), {}).Detach(); }, CMF_EXPLORE, plain, 1},
-        {"cleaner, default only", [] { return Initialized(NewCleaner(), {}).Detach(); }, CMF_DEFAULTONLY, plain, 0},
+    enum Kind { Delete, Link, Cleaner };
+    const struct { const char *label; Kind kind; UINT flags; Items items; HRESULT result; } rows[] = {
+        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1},
+        {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, added(kItem), 1},
+        {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1},
+        {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
+        {"cleaner", Cleaner, CMF_NORMAL, added(kBinItem), 1},
+        {"cleaner, verbs only", Cleaner, CMF_VERBSONLY, added(kBinItem), 1},
+        {"cleaner, explore", Cleaner, CMF_EXPLORE, plain, 1},
+        {"cleaner, default only", Cleaner, CMF_DEFAULTONLY, plain, 0},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        CComPtr<IContextMenu> handler;
-        *handler.Receive() = row.handler();
+        using Menu = IContextMenu *;
+        CComPtr<IContextMenu> handler(row.kind == Delete ? Menu(Initialized(NewHandler()).Get())
+                                      : row.kind == Link ? Menu(Initialized(NewLinkHandler()).Get())
+                                                         : Menu(Initialized(NewCleaner(), {}).Get()));
         HMENU menu = CreatePopupMenu();
         AppendMenuA(menu, MF_STRING, 1, "Open");
         AppendMenuA(menu, MF_STRING, 2, "Properties");
@@ -129,7 +135,7 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     sandbox::Remove(L"S:\\recycler");
 }
 
-// The first Secure Delete handler of all processes takes the sync mutex; a later one withdraws
+// The first Secure Delete handler of all processes takes the named sync mutex; a later one withdraws
 // (E_INVALIDARG: the shell leaves it out of the menu) without touching it, until the owner's
 // command starts or the owner goes. A shell-link handler never withdraws: it owns the mutex when
 // it comes first and gives it up when its command starts (even when declined), and only closes
@@ -153,50 +159,35 @@ TEST(SyncMutex, OnlyTheFirstHandlerOfAllProcessesOffersTheItem)
     DialogAnswerer answers({IDCANCEL});
     EXPECT_EQ(S_OK, link->InvokeCommand(nullptr));
     EXPECT_EQ(DWORD(WAIT_FAILED), WaitFromAnotherThread(kSyncMutex)) << "released and closed at the command";
-
-    // The owner in another process: the handler here withdraws, and the holder's item id is published.
-    RunHost("S:\\held.txt", [] {
-        EXPECT_EQ(E_INVALIDARG, NewHandler()->Initialize(nullptr, Selection(Paths{"S:\\a"}).Get(), nullptr));
-        UINT id = 0;
-        EXPECT_TRUE(ReadCommandBlock(id) && id == 100) << "the host's first command id, published";
-    });
-    EXPECT_EQ(S_OK, NewHandler()->Initialize(nullptr, Selection(Paths{"S:\\a"}).Get(), nullptr));
 }
 
-// The last handler to fill a menu wins, with all 32 bits; the block goes with the last handler.
+// The last handler to fill a menu publishes its first id, all 32 bits, for other processes' handlers
+// to find; the block goes with the last handler.
 TEST(CommandBlock, HoldsTheLastPublishedIdAndGoesWithItsHandlers)
 {
     CComPtr<COrvexDeleteFile> first = Initialized(NewHandler()), second = NewHandler();
     HMENU menu = CreatePopupMenu();
-    const std::pair<COrvexDeleteFile *, UINT> steps[] = {{first.Get(), 0x5A17}, {second.Get(), 42}, {first.Get(), 0xFFFF1234}};
-    for (const auto &[handler, id] : steps) {
-        UINT read = 0;
+    for (const auto &[handler, id] : {std::pair{first.Get(), 0x5A17u}, {second.Get(), 42u}, {first.Get(), 0xFFFF1234u}}) {
         handler->QueryContextMenu(menu, 0, id, 0xFFFFFFFF, CMF_NORMAL);
-        EXPECT_TRUE(ReadCommandBlock(read) && read == id) << std::hex << read << " instead of " << id;
+        EXPECT_EQ(id, ReadCommandBlock());
     }
     DestroyMenu(menu);
-    UINT id = 0;
     first.Reset();
-    EXPECT_TRUE(ReadCommandBlock(id)) << "still held by the second handler";
+    EXPECT_EQ(0xFFFF1234u, ReadCommandBlock()) << "still held by the second handler";
     second.Reset();
-    EXPECT_FALSE(ReadCommandBlock(id)) << "the block goes with the last handler";
+    EXPECT_EQ(0u, ReadCommandBlock()) << "the block goes with the last handler";
 }
 
-using RecycleDiscovery = Bins;
-
-// Each row makes its files (a name ending in a backslash is a folder) on empty drives.
-TEST_F(RecycleDiscovery, ABinIsListedWhenItHoldsMoreThanItsHousekeeping)
+// A bin is listed when it holds more than its housekeeping; only fixed drives have their bins
+// listed. Each row makes its files (a name ending in a backslash is a folder) on empty drives.
+TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeeping)
 {
+    ASSERT_TRUE(NoBinOutsideTheSandbox());
     const WPaths housekeeping = {L"S:\\recycler\\S-1-5-21-100\\DESKTOP.INI", L"S:\\recycler\\S-1-5-21-100\\Info2",
                                  L"T:\\recycled\\desktop.Ini", L"T:\\recycled\\INFO2"};
     WPaths more = housekeeping;
     more.insert(more.end(), {L"S:\\recycler\\S-1-5-21-100\\Dc1.txt", L"T:\\recycled\\INFO2.old"});
-    const struct
-    {
-        const char *label;
-        WPaths made;
-        Paths listed;
-    } rows[] = {
+    const struct { const char *label; WPaths made; Paths listed; bool removableT = false; } rows[] = {
         {"no bins", {}, {}},
         {"housekeeping files in any case", housekeeping, {}},
         {"one more file", more, {"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}},
@@ -206,23 +197,19 @@ TEST_F(RecycleDiscovery, ABinIsListedWhenItHoldsMoreThanItsHousekeeping)
          {"T:\\recycler\\"}},
         {"recycled after recycler, drives in order", {L"T:\\recycler\\S-1-5-21-7\\Dc1.txt", L"S:\\recycled\\Dc2.txt"},
          {"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}},
+        {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt", L"S:\\recycled\\Dc3.txt"},
+         {"S:\\recycled\\"}, true},
     };
+    CImportHook driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveTypeWithRemovableT));
+    g_driveType = &driveType;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        TearDown();
+        RemoveBins();
+        g_removableT = row.removableT;
         for (const std::wstring &path : row.made)
             sandbox::Make(path);
         EXPECT_EQ(row.listed, Scan());
     }
-}
-
-// Run by with-cdrom-drive.sh, which makes T: a CD-ROM drive for this program only.
-TEST_F(RecycleDiscovery, NonFixedDriveIsNeverListed)
-{
-    if (!std::getenv("ORVEX_CDROM_DRIVE"))
-        GTEST_SKIP() << "needs T: as a CD-ROM drive (test handler_tests_cdrom)";
-    ASSERT_EQ(UINT(DRIVE_CDROM), GetDriveTypeA("T:\\"));
-    sandbox::MakeTree(L"T:", {L"recycler\\S-1-5-21-6\\Dc1.txt", L"recycled\\Dc2.txt"});
-    sandbox::Make(L"S:\\recycled\\Dc3.txt");
-    EXPECT_EQ(Paths({"S:\\recycled\\"}), Scan());
+    g_removableT = false;
+    RemoveBins();
 }

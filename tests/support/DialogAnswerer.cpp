@@ -28,32 +28,21 @@ BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM param)
 DialogAnswerer::Answer::Answer(int id) : act([id](HWND dialog) { Click(dialog, id); }) {}
 
 DialogAnswerer::DialogAnswerer(std::vector<Answer> answers, DWORD thread)
-    : m_answers(std::move(answers)), m_thread(thread), m_stop(CreateEventA(nullptr, TRUE, FALSE, nullptr))
+    : m_answers(std::move(answers)), m_thread(thread), m_worker(&DialogAnswerer::Run, this)
 {
-    InitializeCriticalSection(&m_lock);
-    m_worker = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
 }
 
 DialogAnswerer::~DialogAnswerer()
 {
-    SetEvent(m_stop);
-    WaitForSingleObject(m_worker, INFINITE);
-    CloseHandle(m_worker);
-    CloseHandle(m_stop);
-    DeleteCriticalSection(&m_lock);
+    m_stop = true;
+    m_worker.join();
     EXPECT_EQ(0, m_stuck) << "dialogs that their answer did not close";
-}
-
-DWORD WINAPI DialogAnswerer::ThreadProc(void *self)
-{
-    static_cast<DialogAnswerer *>(self)->Run();
-    return 0;
 }
 
 void DialogAnswerer::Run()
 {
     std::vector<std::pair<HWND, DWORD>> answered; // and when
-    while (WaitForSingleObject(m_stop, 20) == WAIT_TIMEOUT) {
+    for (; !m_stop; Sleep(20)) {
         std::vector<HWND> dialogs;
         EnumThreadWindows(m_thread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
         for (HWND dialog : dialogs) {
@@ -68,10 +57,12 @@ void DialogAnswerer::Run()
             }
             char text[1024] = {};
             GetDlgItemTextA(dialog, IDC_TEXT, text, sizeof(text));
-            EnterCriticalSection(&m_lock);
-            m_texts.push_back(text);
-            const size_t index = m_texts.size() - 1;
-            LeaveCriticalSection(&m_lock);
+            size_t index;
+            {
+                const std::lock_guard<std::mutex> lock(m_lock);
+                m_texts.push_back(text);
+                index = m_texts.size() - 1;
+            }
             Sleep(50); // its first paint, as a user would see it before answering
             if (index < m_answers.size())
                 m_answers[index].act(dialog);
@@ -88,8 +79,6 @@ void DialogAnswerer::Run()
 
 std::vector<std::string> DialogAnswerer::Texts() const
 {
-    EnterCriticalSection(&m_lock);
-    std::vector<std::string> texts = m_texts;
-    LeaveCriticalSection(&m_lock);
-    return texts;
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return m_texts;
 }

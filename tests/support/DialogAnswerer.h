@@ -1,7 +1,10 @@
 #pragma once
 #include <windows.h>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Answers the module's modal dialogs on one thread the way a user would: from a helper thread it
@@ -21,21 +24,18 @@ public:
     };
     explicit DialogAnswerer(std::vector<Answer> answers, DWORD thread = GetCurrentThreadId());
     ~DialogAnswerer();
-    DialogAnswerer(const DialogAnswerer &) = delete;
-    DialogAnswerer &operator=(const DialogAnswerer &) = delete;
 
     // Texts of the dialogs seen so far, in order (answered and unexpected alike).
     std::vector<std::string> Texts() const;
 
 private:
-    static DWORD WINAPI ThreadProc(void *self);
     void Run();
 
     std::vector<Answer> m_answers;
     DWORD m_thread;
-    HANDLE m_stop;
-    HANDLE m_worker;
-    mutable CRITICAL_SECTION m_lock;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_lock;
     std::vector<std::string> m_texts;
     int m_stuck = 0;
+    std::thread m_worker; // last: starts when everything else is ready
 };

@@ -4,22 +4,19 @@
 #include "delete/Requests.h"
 #include "link/CShelLinkHandler.h"
 #include "recycle/COrvexRecycleCleaner.h"
-#include "module/ObjectMap.h"
 #include "support/DialogAnswerer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 // COM for the program's main thread, a single-threaded apartment as in the shell.
 static const HRESULT g_com = CoInitialize(nullptr);
 
 namespace sandbox {
 
-static bool InSandbox(const std::wstring &path)
-{
-    return path.size() >= 3 && std::wcschr(L"SsTt", path[0]) && path.compare(1, 2, L":\\") == 0;
-}
+static bool InSandbox(const std::wstring &path) { return path.size() >= 3 && std::wcschr(L"SsTt", path[0]) && path.compare(1, 2, L":\\") == 0; }
 
 std::wstring Wide(const std::string &path)
 {
@@ -38,10 +35,7 @@ std::string Narrow(const std::wstring &path)
     return narrow;
 }
 
-std::string Content(const std::wstring &path)
-{
-    return "bytes of " + Narrow(path);
-}
+std::string Content(const std::wstring &path) { return "bytes of " + Narrow(path); }
 
 void Make(const std::wstring &path, const std::string &bytes)
 {
@@ -112,10 +106,7 @@ std::string Read(const std::wstring &path, bool *exists)
     return bytes;
 }
 
-bool Exists(const std::wstring &path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ShortName(const std::wstring &path)
 {
@@ -127,10 +118,7 @@ std::wstring ShortName(const std::wstring &path)
 
 } // namespace sandbox
 
-std::string ShownPath(const std::string &path)
-{
-    return path.size() <= 100 ? path : path.substr(0, 50) + "......." + path.substr(path.size() - 48);
-}
+std::string ShownPath(const std::string &path) { return path.size() <= 100 ? path : path.substr(0, 50) + "......." + path.substr(path.size() - 48); }
 
 // Held by the primary interface, as the class object hands it out.
 template <class T, class Primary>
@@ -158,20 +146,13 @@ Paths ClearRaw(COrvexDeleteFile &handler, const Paths &paths)
     return answers.Texts();
 }
 
-void ClickCancel(COrvexDeleteFile &handler)
-{
-    PostMessageA(GetDlgItem(handler.m_progress.m_hWnd, IDCANCEL), BM_CLICK, 0, 0);
-}
+void ClickCancel(COrvexDeleteFile &handler) { PostMessageA(GetDlgItem(handler.m_progress.m_hWnd, IDCANCEL), BM_CLICK, 0, 0); }
+std::string Label(COrvexDeleteFile &handler) { return handler.m_progress.m_status.m_label.c_str(); }
 
-std::string Label(COrvexDeleteFile &handler)
-{
-    return handler.m_progress.m_status.m_label.c_str();
-}
-
-CComPtr<IDataObject> Selection(const Paths &paths, bool offersDropList)
+CComPtr<IDataObject> Selection(const Paths &paths)
 {
     CComPtr<IDataObject> selection;
-    EXPECT_EQ(S_OK, CDropDataObject::Create(paths, offersDropList, selection.Receive()));
+    EXPECT_EQ(S_OK, CDropDataObject::Create(paths, true, selection.Receive()));
     return selection;
 }
 
@@ -180,37 +161,6 @@ CComPtr<IDataObject> Selection(const WPaths &paths)
     CComPtr<IDataObject> selection;
     EXPECT_EQ(S_OK, CDropDataObject::Create(paths, selection.Receive()));
     return selection;
-}
-
-CDeleteClass::CDeleteClass(Kind kind) : m_kind(kind)
-{
-    CComPtr<IUnknown> real;
-    if (kind == Real)
-        g_objectMap.GetClassObject(CLSID_CCOrvexDeleteFile, IID_IUnknown, real.ReceiveVoid());
-    EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_CCOrvexDeleteFile, real ? real.Get() : static_cast<IClassFactory *>(this),
-                                          CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie));
-}
-
-CDeleteClass::~CDeleteClass()
-{
-    CoRevokeClassObject(m_cookie);
-}
-
-STDMETHODIMP CDeleteClass::QueryInterface(REFIID riid, void **ppv)
-{
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
-        *ppv = static_cast<IClassFactory *>(this);
-    else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID_ICOrvexDeleteFile) || IsEqualIID(riid, IID_IMultiQI))
-        *ppv = static_cast<ICOrvexDeleteFile *>(this);
-    else
-        *ppv = nullptr;
-    return *ppv ? S_OK : E_NOINTERFACE;
-}
-
-STDMETHODIMP CDeleteClass::CreateInstance(IUnknown *, REFIID riid, void **ppv)
-{
-    *ppv = nullptr;
-    return m_kind == Failing ? E_OUTOFMEMORY : QueryInterface(riid, ppv);
 }
 
 Items MenuItems(HMENU menu)
@@ -265,11 +215,7 @@ CImportHook::CImportHook(const char *dll, const char *function, void *replacemen
         ADD_FAILURE() << function << " is not in the program's import table";
 }
 
-CImportHook::~CImportHook()
-{
-    if (m_slot)
-        Swap(m_slot, m_original);
-}
+CImportHook::~CImportHook() { if (m_slot) Swap(m_slot, m_original); }
 
 // --- the file-call log
 
@@ -277,14 +223,9 @@ namespace {
 
 CFileCalls *g_calls = nullptr;
 std::map<HANDLE, std::string> g_open; // the files open for writing, by handle
-CImportHook *g_hooks[6];
-enum { kCreate, kWrite, kDelete, kFind, kRemove, kEmpty };
-
-template <typename F>
-F Original(int which)
-{
-    return g_hooks[which]->Original<F>();
-}
+CImportHook *g_hooks[4];
+enum { kCreate, kWrite, kDelete, kEmpty };
+template <typename F> F Original(int which) { return g_hooks[which]->Original<F>(); }
 
 HANDLE WINAPI LoggedCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                            DWORD flags, HANDLE templateFile)
@@ -321,18 +262,6 @@ BOOL WINAPI LoggedDelete(LPCSTR path)
     return ok;
 }
 
-HANDLE WINAPI LoggedFind(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
-{
-    g_calls->paths.push_back(sandbox::Narrow(pattern));
-    return Original<decltype(&FindFirstFileW)>(kFind)(pattern, data);
-}
-
-BOOL WINAPI LoggedRemove(LPCSTR path)
-{
-    g_calls->paths.push_back(path);
-    return Original<decltype(&RemoveDirectoryA)>(kRemove)(path);
-}
-
 HRESULT WINAPI NotedEmpty(HWND, LPCSTR root, DWORD flags)
 {
     g_calls->emptiedBins.emplace_back(root ? root : "", flags);
@@ -344,49 +273,24 @@ HRESULT WINAPI NotedEmpty(HWND, LPCSTR root, DWORD flags)
 CFileCalls::CFileCalls()
 {
     g_calls = this;
-    const struct { const char *dll, *function; void *hook; } hooks[] = {
-        {"kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&LoggedCreate)},
-        {"kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite)},
-        {"kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete)},
-        {"kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&LoggedFind)},
-        {"kernel32.dll", "RemoveDirectoryA", reinterpret_cast<void *>(&LoggedRemove)},
-        {"shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty)},
-    };
-    for (int i = 0; i < 6; ++i)
-        m_hooks.push_back(g_hooks[i] = new CImportHook(hooks[i].dll, hooks[i].function, hooks[i].hook));
+    g_hooks[kCreate] = new CImportHook("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&LoggedCreate));
+    g_hooks[kWrite] = new CImportHook("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite));
+    g_hooks[kDelete] = new CImportHook("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete));
+    g_hooks[kEmpty] = new CImportHook("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty));
 }
 
 CFileCalls::~CFileCalls()
 {
-    for (CImportHook *hook : m_hooks)
-        delete hook;
+    for (CImportHook *&hook : g_hooks)
+        delete std::exchange(hook, nullptr);
     g_calls = nullptr;
-}
-
-// --- the pass-count setting
-
-CPassSetting::~CPassSetting()
-{
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kessane");
-}
-
-void CPassSetting::Set(DWORD type, const void *data, DWORD size)
-{
-    ASSERT_EQ(ERROR_SUCCESS, SHSetValueA(HKEY_CURRENT_USER, kKey, "Slider", type, data, size));
-}
-
-void CPassSetting::Remove(bool wholeKey)
-{
-    if (wholeKey)
-        SHDeleteKeyA(HKEY_CURRENT_USER, kKey);
-    else
-        SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider");
 }
 
 // --- other processes
 
-RunResult RunProgram(const std::string &commandLine, DWORD limitMs)
+RunResult RunProgram(const std::string &commandLine)
 {
+    const DWORD limitMs = 120000;
     RunResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -422,69 +326,24 @@ RunResult RunProgram(const std::string &commandLine, DWORD limitMs)
     return result;
 }
 
-RunResult RunHost(const std::string &arguments, const std::function<void()> &whileHeld)
-{
-    const std::string host = "b:\\shellhost.exe --dll b:\\OrvexSE.dll ";
-    if (!whileHeld)
-        return RunProgram(host + arguments);
-    const std::string name = "OrvexTests_" + std::to_string(GetCurrentProcessId());
-    const CKernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (name + "_ready").c_str()));
-    const CKernelHandle release(CreateEventA(nullptr, TRUE, FALSE, (name + "_release").c_str()));
-    struct Held
-    {
-        std::string command;
-        RunResult result;
-        static DWORD WINAPI Run(void *self)
-        {
-            static_cast<Held *>(self)->result = RunProgram(static_cast<Held *>(self)->command);
-            return 0;
-        }
-    } held{host + "--hold " + name + "_ready " + name + "_release " + arguments, {}};
-    const CKernelHandle runner(CreateThread(nullptr, 0, Held::Run, &held, 0, nullptr));
-    HANDLE waits[] = {ready.Get(), runner.Get()};
-    if (WaitForMultipleObjects(2, waits, FALSE, 60000) == WAIT_OBJECT_0)
-        whileHeld();
-    else
-        ADD_FAILURE() << "the holding host never got ready";
-    SetEvent(release.Get());
-    WaitForSingleObject(runner.Get(), INFINITE);
-    return held.result;
-}
-
-DWORD WaitFromAnotherThread(const char *mutexName)
-{
-    struct Probe
-    {
-        static DWORD WINAPI Take(void *name)
-        {
-            const CKernelHandle mutex(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, static_cast<char *>(name)));
-            const DWORD wait = mutex ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
-            if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED)
-                ReleaseMutex(mutex.Get());
-            return wait;
-        }
-    };
-    const CKernelHandle thread(CreateThread(nullptr, 0, Probe::Take, const_cast<char *>(mutexName), 0, nullptr));
-    DWORD wait = WAIT_FAILED;
-    if (thread && WaitForSingleObject(thread.Get(), 10000) == WAIT_OBJECT_0)
-        GetExitCodeThread(thread.Get(), &wait);
-    return wait;
-}
-
-void RunInMultithreadedApartment(const std::function<void()> &body)
+void OnAnotherThread(const std::function<void()> &body, bool multithreaded)
 {
     struct Thread
     {
+        const std::function<void()> &body;
+        bool multithreaded;
         static DWORD WINAPI Run(void *param)
         {
-            EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-            (*static_cast<const std::function<void()> *>(param))();
-            CoUninitialize();
+            const Thread &self = *static_cast<Thread *>(param);
+            EXPECT_TRUE(!self.multithreaded || SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+            self.body();
+            if (self.multithreaded)
+                CoUninitialize();
             return 0;
         }
-    };
-    const CKernelHandle thread(CreateThread(nullptr, 0, Thread::Run, const_cast<std::function<void()> *>(&body), 0, nullptr));
-    WaitForSingleObject(thread.Get(), INFINITE);
+    } thread{body, multithreaded};
+    const CKernelHandle handle(CreateThread(nullptr, 0, Thread::Run, &thread, 0, nullptr));
+    WaitForSingleObject(handle.Get(), INFINITE);
 }
 
 bool NoBinOutsideTheSandbox()
@@ -532,14 +391,6 @@ std::set<std::string> RegistryTree(HKEY root, const std::string &path, REGSAM vi
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS)
         AddTree(CRegKey(opened).Get(), "", view, tree);
     return tree;
-}
-
-bool KeyExists(HKEY root, const std::string &path, REGSAM view)
-{
-    HKEY opened = nullptr;
-    const bool exists = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS;
-    const CRegKey key(opened);
-    return exists;
 }
 
 std::string GuidText(REFGUID guid)

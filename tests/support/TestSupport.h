@@ -63,39 +63,8 @@ void ClickCancel(COrvexDeleteFile &handler);
 // What the progress dialog's label shows.
 std::string Label(COrvexDeleteFile &handler);
 
-// For its lifetime, the Secure Delete class that CoCreateInstance finds on this thread: the
-// module's own, one whose creation fails, or one that answers as a proxy does (IMultiQI) and
-// counts the calls that reach it. Lives as long as its registration, so it counts no references.
-class CDeleteClass : public IClassFactory, public ICOrvexDeleteFile
-{
-public:
-    enum Kind { Real, Failing, Proxy };
-    explicit CDeleteClass(Kind kind);
-    ~CDeleteClass();
-    int calls = 0;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown *, REFIID riid, void **ppv) override;
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-    STDMETHODIMP GetTypeInfoCount(UINT *) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo **) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR *, UINT, LCID, DISPID *) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS *, VARIANT *, EXCEPINFO *, UINT *) override
-    {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP ClearRecycle(IUnknown *) override { return ++calls, S_OK; }
-    STDMETHODIMP ClearRaw(IUnknown *) override { return ++calls, S_OK; }
-
-private:
-    Kind m_kind;
-    DWORD m_cookie = 0;
-};
-
-// The shell's data object for a selection: a drop list of 8-bit paths, of wide paths, or none.
-CComPtr<IDataObject> Selection(const Paths &paths, bool offersDropList = true);
+// The shell's data object for a selection: a drop list of 8-bit or of wide paths.
+CComPtr<IDataObject> Selection(const Paths &paths);
 CComPtr<IDataObject> Selection(const WPaths &paths);
 
 // The items of a menu in order: id and text, " (greyed)" after a greyed one.
@@ -120,7 +89,7 @@ private:
 };
 
 // While it lives, follows the module's file calls: every write (what and where), every path it
-// opens, lists, deletes or removes, and for each deleted file its writes; lets no
+// opens or deletes, and for each deleted file its writes; lets no
 // SHEmptyRecycleBinA call reach the shell, but notes each.
 class CFileCalls
 {
@@ -140,42 +109,32 @@ public:
     std::map<std::string, size_t> writesBeforeDeletion;
     std::vector<std::pair<std::string, DWORD>> emptiedBins; // root and flags
     std::function<void(size_t)> onWrite;                    // after each write, with their number
-
-private:
-    std::vector<CImportHook *> m_hooks;
 };
 
 // The pass count ("Slider") as the product's main program writes it. The maker's key goes with
 // the object: the test prefix is the build tree's own, so nothing else lives there.
-class CPassSetting
+struct CPassSetting
 {
-public:
+    static constexpr const char *kKey = "Software\\Kessane\\Talmior 2004\\Secure";
     CPassSetting() = default;
     explicit CPassSetting(DWORD passes) { Set(REG_DWORD, &passes, sizeof(passes)); }
-    ~CPassSetting();
-    void Set(DWORD type, const void *data, DWORD size);
+    ~CPassSetting() { SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kessane"); }
+    void Set(DWORD type, const void *data, DWORD size) { EXPECT_EQ(0, SHSetValueA(HKEY_CURRENT_USER, kKey, "Slider", type, data, size)); }
     // The value, or with wholeKey the key itself, gone.
-    void Remove(bool wholeKey);
-    static constexpr const char *kKey = "Software\\Kessane\\Talmior 2004\\Secure";
+    void Remove(bool wholeKey) { wholeKey ? SHDeleteKeyA(HKEY_CURRENT_USER, kKey) : SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider"); }
 };
 
 // A program run to its end as another process, with what it printed; one that does not end in
-// time fails the test and is ended. With whileHeld, the shell host runs with --hold: whileHeld
-// is called while it keeps its handlers.
+// time fails the test and is ended.
 struct RunResult
 {
     DWORD exitCode = 1;
     std::string output;
 };
-RunResult RunProgram(const std::string &commandLine, DWORD limitMs = 120000);
-RunResult RunHost(const std::string &arguments, const std::function<void()> &whileHeld = nullptr);
+RunResult RunProgram(const std::string &commandLine);
 
-// What a wait of another thread, which owns nothing, gives at once on a named mutex:
-// WAIT_OBJECT_0 when it is free, WAIT_TIMEOUT while a thread owns it, WAIT_FAILED when none exists.
-DWORD WaitFromAnotherThread(const char *mutexName);
-
-// Runs body on a new thread of the multithreaded apartment and waits for it.
-void RunInMultithreadedApartment(const std::function<void()> &body);
+// Runs body on a thread of its own, in the multithreaded apartment if asked, and waits for it.
+void OnAnotherThread(const std::function<void()> &body, bool multithreaded = false);
 
 // No recycle folder on any drive but the sandbox drives: the cleaner empties those of every fixed drive.
 bool NoBinOutsideTheSandbox();
@@ -184,5 +143,4 @@ bool NoBinOutsideTheSandbox();
 // REG_SZ value ("" names the default value), "sub\key\name:type" for others. view: 0, or
 // KEY_WOW64_32KEY / KEY_WOW64_64KEY.
 std::set<std::string> RegistryTree(HKEY root, const std::string &path, REGSAM view = 0);
-bool KeyExists(HKEY root, const std::string &path, REGSAM view = 0);
 std::string GuidText(REFGUID guid);

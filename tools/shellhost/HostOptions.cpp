@@ -81,9 +81,6 @@ bool ParseHostOptions(int argc, char **argv, HostOptions &options, std::string &
             options.invoke = false;
         } else if (arg == "--init-only") {
             options.initOnly = true;
-        } else if (arg == "--hold" && i + 2 < argc) {
-            options.readyEvent = argv[++i];
-            options.releaseEvent = argv[++i];
         } else if (arg == "--any-path") {
             options.anyPath = true;
         } else if (arg.compare(0, 2, "--") == 0) {
@@ -128,6 +125,5 @@ void PrintHostUsage()
         "  --verb VERB            invoke with a string verb instead of the item's offset\n"
         "  --menu-only            list the menu, invoke nothing\n"
         "  --init-only            exit with the first handler's Initialize result\n"
-        "  --hold READY RELEASE   after filling the menu, signal event READY and wait for event RELEASE\n"
         "  --any-path             allow paths outside the sandbox drives S: and T:\n");
 }

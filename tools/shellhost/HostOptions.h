@@ -20,8 +20,6 @@ struct HostOptions
     std::string verb;         // invoke with this string verb instead of the item's offset
     bool invoke = true;       // false: show the menu only
     bool initOnly = false;    // exit with the first handler's Initialize result
-    std::string readyEvent;   // --hold: signalled once the handlers are in the menu
-    std::string releaseEvent; // --hold: waited for before the handlers go
     bool anyPath = false;     // allow paths outside the sandbox drives S: and T:
     std::vector<std::string> paths;
 };

@@ -16,7 +16,6 @@ namespace {
 
 const char kSecureDeleteItem[] = "Talmior 2005 Trial Secure Delete";
 const char kRecycleItem[] = "Empty Recycle Bin(s) With Talmior 2005 Trial Secure Delete";
-const DWORD kHoldLimitMs = 120000;
 const int kExitBadArguments = 2;
 const int kExitNoItem = 3;
 
@@ -61,21 +60,6 @@ std::vector<HandlerStep> HandlerOrder(HandlerSet handlers)
     }
 }
 
-// Keeps the handlers alive until the test that started this process says so.
-void Hold(const HostOptions &options)
-{
-    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, options.readyEvent.c_str());
-    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, options.releaseEvent.c_str());
-    if (ready) {
-        SetEvent(ready);
-        CloseHandle(ready);
-    }
-    if (release) {
-        WaitForSingleObject(release, kHoldLimitMs);
-        CloseHandle(release);
-    }
-}
-
 int Run(const HostOptions &options)
 {
     CComApartment apartment;
@@ -106,11 +90,8 @@ int Run(const HostOptions &options)
             firstInit = init;
         first = false;
     }
-    if (options.initOnly || !options.readyEvent.empty()) {
-        if (!options.readyEvent.empty())
-            Hold(options);
+    if (options.initOnly)
         return static_cast<int>(firstInit);
-    }
     host.PrintMenu();
     if (!options.invoke)
         return 0;
