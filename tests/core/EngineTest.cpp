@@ -6,19 +6,27 @@ using Handler = CComPtr<COrvexDeleteFile>;
 
 // Each pass writes the file three times from its first byte, with 0x00, with 0xFF and with rand()
 // bytes, in whole chunks of at most 51,200 bytes (51,201 bytes take two, the second whole too);
-// then the file goes. The label names the file, up to 50 characters whole.
+// then the file goes. The label names the file, up to 50 characters whole. The pass count is the
+// "Slider" value: any value but a DWORD from 1 to 32 means one pass.
 TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeChunks)
 {
     const std::wstring folder = sandbox::FreshFolder(L"engine");
     const std::wstring fifty(46, L'f'), sixty = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ" + std::wstring(26, L'm') + L"abcd";
-    const struct { std::wstring name; ULONGLONG length; DWORD passes, chunk; const char *label; } rows[] = { // label: after "Corrupting file: "
-        {L"one.bin", 1, 3, 1, "one.bin"},
-        {fifty + L".bin", 51200, 1, 51200, "ffffffffffffffffffffffffffffffffffffffffffffff.bin"},
-        {sixty + L".bin", 51201, 2, 51200, "ABCDEFGHIJKLMNOPQRSTUVWXY.......mmmmmmmmmmmmmmmabcd.bin"},
-        {L"empty.bin", 0, 1, 0, nullptr},
+    // setting: the value's type, its number and its size (0: no value; '5' in 2 bytes: the text "5");
+    // label: after "Corrupting file: ".
+    const struct { std::wstring name; ULONGLONG length; DWORD type, value, size, passes, chunk; const char *label; } rows[] = {
+        {L"one.bin", 1, REG_DWORD, 3, 4, 3, 1, "one.bin"},
+        {fifty + L".bin", 51200, REG_DWORD, 1, 4, 1, 51200, "ffffffffffffffffffffffffffffffffffffffffffffff.bin"},
+        {sixty + L".bin", 51201, REG_DWORD, 2, 4, 2, 51200, "ABCDEFGHIJKLMNOPQRSTUVWXY.......mmmmmmmmmmmmmmmabcd.bin"},
+        {L"empty.bin", 0, REG_DWORD, 1, 4, 1, 0, nullptr},
         // Sparse: only what is written before the cancel takes room. The length is taken whole.
-        {L"huge.bin", (1ull << 32) + 1, 1, 51200, nullptr},
+        {L"huge.bin", (1ull << 32) + 1, REG_DWORD, 1, 4, 1, 51200, nullptr},
+        {L"32.bin", 1, REG_DWORD, 32, 4, 32, 1, nullptr},     {L"33.bin", 1, REG_DWORD, 33, 4, 1, 1, nullptr},
+        {L"0.bin", 1, REG_DWORD, 0, 4, 1, 1, nullptr},        {L"-1.bin", 1, REG_DWORD, 0xFFFFFFFF, 4, 1, 1, nullptr},
+        {L"text.bin", 1, REG_SZ, '5', 2, 1, 1, nullptr},      {L"binary.bin", 1, REG_BINARY, 5, 4, 1, 1, nullptr},
+        {L"short.bin", 1, REG_DWORD, 5, 2, 1, 1, nullptr},    {L"none.bin", 1, REG_DWORD, 5, 0, 1, 1, nullptr},
     };
+    CPassSetting setting;
     for (const auto &row : rows) {
         SCOPED_TRACE(sandbox::Narrow(row.name));
         const std::wstring path = folder + L"\\" + row.name;
@@ -29,7 +37,10 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
             end.QuadPart = row.length;
             ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
         }
-        CPassSetting passes(row.passes);
+        if (row.size)
+            setting.Set(row.type, &row.value, row.size);
+        else
+            setting.Remove(false);
         Handler handler = NewHandler();
         CFileCalls calls;
         std::string label;
@@ -62,33 +73,5 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
         EXPECT_EQ(huge, sandbox::Exists(path)) << "deleted, unless cancelled";
         sandbox::Remove(path);
     }
-}
 
-// Any value but a DWORD from 1 to 32 means one pass; a deleted key leaves the last value read.
-TEST(PassSetting, TheRunWritesAsManyPassesAsTheSliderSays)
-{
-    const struct { DWORD type, value, size, passes; } rows[] = { // size 0: the value deleted; '5' in 2 bytes: the text "5"
-        {REG_DWORD, 7, 4, 7}, {REG_DWORD, 1, 4, 1}, {REG_DWORD, 32, 4, 32}, {REG_DWORD, 33, 4, 1}, {REG_DWORD, 0, 4, 1},
-        {REG_DWORD, 0xFFFFFFFF, 4, 1}, {REG_SZ, '5', 2, 1}, {REG_BINARY, 5, 4, 1}, {REG_DWORD, 5, 2, 1}, {REG_DWORD, 5, 0, 1}};
-    const std::wstring file = sandbox::FreshFolder(L"passes") + L"\\a.txt";
-    CPassSetting setting;
-    const auto writes = [&](COrvexDeleteFile &handler) {
-        sandbox::Make(file);
-        CFileCalls calls;
-        ClearRaw(handler, {sandbox::Narrow(file)});
-        return calls.writes.size();
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(testing::Message() << "type " << row.type << ", " << row.value << ", " << row.size << " bytes");
-        if (row.size)
-            setting.Set(row.type, &row.value, row.size);
-        else
-            setting.Remove(false);
-        EXPECT_EQ(3 * row.passes, writes(*NewHandler().Get()));
-    }
-    setting.Set(REG_DWORD, &rows[0].value, 4);
-    Handler handler = NewHandler();
-    writes(*handler.Get());
-    setting.Remove(true);
-    EXPECT_EQ(3u * 7, writes(*handler.Get())) << "the key gone: the same handler keeps what it read";
 }

@@ -11,15 +11,19 @@ using Handler = CComPtr<COrvexDeleteFile>;
 
 namespace {
 
-// While it lives, the system answers as some volumes do: listing a folder named "denied" fails as
-// for an unreadable folder, and a name holding "no-short" has no short name, as on a volume with
-// 8.3 names turned off (the long path comes back then).
-class CVolumeRefusals
+// While it lives, the system answers as some volumes and programs have it: listing a folder named
+// "denied" fails as for an unreadable folder; a name holding "no-short" has no short name, as on a
+// volume with 8.3 names turned off (the long path comes back then); and the file lateLink becomes a
+// second name of lateTarget right after the run has looked at it (at its attribute reset), as
+// another program could make it.
+class CVolumeQuirks
 {
 public:
-    CVolumeRefusals()
+    CVolumeQuirks(const std::string &lateLink, const std::string &lateTarget)
         : m_find("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst)),
-          m_short("kernel32.dll", "GetShortPathNameW", reinterpret_cast<void *>(&ShortPath))
+          m_short("kernel32.dll", "GetShortPathNameW", reinterpret_cast<void *>(&ShortPath)),
+          m_attributes("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(&SetAttributes)),
+          m_lateLink(lateLink), m_lateTarget(lateTarget)
     {
         s_active = this;
     }
@@ -43,11 +47,24 @@ private:
         lstrcpyW(buffer, path);
         return length;
     }
-    static inline CVolumeRefusals *s_active = nullptr;
-    CImportHook m_find, m_short;
+    static BOOL WINAPI SetAttributes(LPCSTR path, DWORD attributes)
+    {
+        const BOOL ok = s_active->m_attributes.Original<decltype(&SetFileAttributesA)>()(path, attributes);
+        if (s_active->m_lateLink == path) {
+            DeleteFileA(path);
+            EXPECT_TRUE(CreateHardLinkA(path, s_active->m_lateTarget.c_str(), nullptr)) << GetLastError();
+            s_active->m_lateLink.clear();
+        }
+        return ok;
+    }
+    static inline CVolumeQuirks *s_active = nullptr;
+    CImportHook m_find, m_short, m_attributes;
+    std::string m_lateLink, m_lateTarget;
 };
 
 enum Outcome { Gone, Kept, Written }; // Written: overwritten, but still there
+
+const std::wstring kLinks = L"S:\\engine_links"; // made by make-engine-links.sh
 
 } // namespace
 
@@ -58,8 +75,14 @@ enum Outcome { Gone, Kept, Written }; // Written: overwritten, but still there
 // be listed is not taken for an empty one. Attributes do not stop the deletion; a file that cannot
 // be opened or deleted is reported, and after a file that could not be overwritten the progress
 // window keeps out of the way. Nothing outside the selected folder is touched.
-TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIsTouched)
+// Links lead outside what was selected: whatever is selected, their targets come out of the run
+// byte for byte and attribute for attribute as they went in, and the links themselves stay (Wine
+// would carry a deletion of a link out on its target). A file that has, or gains after its check,
+// a second name elsewhere is reported and left exactly as it was.
+TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughALinkOrASecondName)
 {
+    ASSERT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, GetFileAttributesW((kLinks + L"\\victim\\dirlink").c_str()))
+        << "the host links are missing: run through ctest, which makes them first";
     const std::wstring root = sandbox::FreshFolder(L"walk"), sel = root + L"\\sel";
     const std::string narrowSel = sandbox::Narrow(sel);
     const std::wstring deep(258 - sel.size() - 1, L'D'), wide(240 - sel.size() - 1, L'E');
@@ -69,26 +92,14 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIs
     // unreachable entry's path in its report, after the selected folder.
     enum Lock { Free, NoSharing, NoDeleting };
     const struct { std::wstring entry; Outcome outcome; std::string reported; DWORD attributes = 0; Lock lock = Free; } rows[] = {
-        {L"\xFF0E\xFF0E\xFF3Coutside.txt", Gone, ""},
-        {L"\x03A9mega.txt", Gone, ""},
-        {L"Omega.txt", Gone, ""},
-        {L"\x03A9no-short.txt", Kept, "?no-short.txt"},
-        {L"\x03A9dir\\", Gone, ""},
-        {L"\x03A9dir\\\x6587\x4EF6.docx", Gone, ""},
-        {deep + L"\\", Kept, ""},
-        {deep + L"\\x.txt", Kept, sandbox::Narrow(deep)},
-        {wide + L"\\", Kept, ""},
-        {tooLong, Kept, sandbox::Narrow(tooLong)},
-        {L"denied\\", Kept, ""},
-        {L"denied\\inside.txt", Kept, "denied"},
-        {L"tree\\", Gone, "", hiddenReadOnly},
-        {L"tree\\ro.txt", Gone, "", hiddenReadOnly | FILE_ATTRIBUTE_SYSTEM},
-        {L"tree\\.starts-with-dot", Gone, ""},
-        {L"tree\\..two-dots", Gone, ""},
-        {L"tree\\empty\\", Gone, ""},
-        {L"held\\", Kept, ""},
-        {L"held\\locked.txt", Kept, "", 0, NoSharing},
-        {L"held\\after.txt", Gone, ""},
+        {L"\xFF0E\xFF0E\xFF3Coutside.txt", Gone, ""}, {L"\x03A9mega.txt", Gone, ""}, {L"Omega.txt", Gone, ""},
+        {L"\x03A9no-short.txt", Kept, "?no-short.txt"}, {L"\x03A9dir\\", Gone, ""}, {L"\x03A9dir\\\x6587\x4EF6.docx", Gone, ""},
+        {deep + L"\\", Kept, ""}, {deep + L"\\x.txt", Kept, sandbox::Narrow(deep)},
+        {wide + L"\\", Kept, ""}, {tooLong, Kept, sandbox::Narrow(tooLong)},
+        {L"denied\\", Kept, ""}, {L"denied\\inside.txt", Kept, "denied"},
+        {L"tree\\", Gone, "", hiddenReadOnly}, {L"tree\\ro.txt", Gone, "", hiddenReadOnly | FILE_ATTRIBUTE_SYSTEM},
+        {L"tree\\.starts-with-dot", Gone, ""}, {L"tree\\..two-dots", Gone, ""}, {L"tree\\empty\\", Gone, ""},
+        {L"held\\", Kept, ""}, {L"held\\locked.txt", Kept, "", 0, NoSharing}, {L"held\\after.txt", Gone, ""},
         {L"busy.txt", Written, "", 0, NoDeleting},
     };
     // Selected before the folder: the first thing of the run fails to be overwritten.
@@ -125,6 +136,25 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIs
     for (const auto &row : rows)
         if (row.attributes)
             SetFileAttributesW((sel + L"\\" + row.entry).c_str(), row.attributes);
+    // Beside the selected folder, links selected and folders holding them; a file with a second name
+    // outside (attributes set under that name belong to the file), and one that gains it later.
+    const std::wstring hard = root + L"\\hard";
+    sandbox::MakeTree(hard, {L"selected\\own.bin", L"late.bin"});
+    sandbox::Make(hard + L"\\outside.bin", std::string(3000, 'o'));
+    ASSERT_TRUE(CreateHardLinkW((hard + L"\\selected\\alias.bin").c_str(), (hard + L"\\outside.bin").c_str(), nullptr));
+    SetFileAttributesW((hard + L"\\outside.bin").c_str(), hiddenReadOnly);
+    const std::string late = sandbox::Narrow(hard) + "\\late.bin";
+    // Links whose names only look like their target's: a fullwidth "t" (reached by its short name;
+    // "target.txt" in best fit), a soft hyphen.
+    const std::string links = sandbox::Narrow(kLinks), lookalike = sandbox::Narrow(sandbox::ShortName(kLinks + L"\\\xFF54" L"arget.txt"));
+    Paths selection = {sandbox::Narrow(first), narrowSel, links + "\\victim", links + "\\selected_dirlink", late,
+                       sandbox::Narrow(hard) + "\\selected"};
+    for (const std::string &link : {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"})
+        selection.push_back(link);
+    for (const std::string &link : {links + "\\victim\\filelink.txt", links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"})
+        expected.push_back("Unable to delete file " + link);
+    expected.insert(expected.end(), {"Unable to corrupt file alias.bin", "Unable to corrupt file late.bin"});
+    labels.insert({"Corrupting file: plain.txt", "Corrupting file: file.txt", "Corrupting file: own.bin"});
 
     Handler handler = NewHandler();
     CFileCalls calls;
@@ -136,16 +166,16 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIs
     };
     Paths texts;
     {
-        CVolumeRefusals refusals;
+        CVolumeQuirks quirks(late, sandbox::Narrow(hard + L"\\outside.bin"));
         CPassSetting passes(1);
-        texts = ClearRaw(*handler.Get(), {sandbox::Narrow(first), narrowSel});
+        texts = ClearRaw(*handler.Get(), selection);
     }
     locks.clear();
 
     std::sort(texts.begin(), texts.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, texts) << "each reported once";
-    EXPECT_EQ(3 * written, calls.writes.size()) << "each file overwritten before it went";
+    EXPECT_EQ(3 * (written + 3), calls.writes.size()) << "each file overwritten before it went";
     EXPECT_EQ(labels, shown);
     EXPECT_EQ(0u, visibleWrites) << "the progress window covered a report";
     for (const auto &row : rows) {
@@ -159,89 +189,20 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingOutsideIs
     }
     EXPECT_EQ(sandbox::Content(root + L"\\outside.txt"), sandbox::Read(root + L"\\outside.txt"));
     EXPECT_TRUE(sandbox::Exists(sel));
+    for (const std::wstring &gone : {kLinks + L"\\victim\\plain.txt", kLinks + L"\\victim\\inner\\file.txt", hard + L"\\selected\\own.bin"})
+        EXPECT_FALSE(sandbox::Exists(gone)) << sandbox::Narrow(gone);
+    EXPECT_EQ("target bytes that must survive", sandbox::Read(kLinks + L"\\target\\keep.txt"));
+    EXPECT_EQ("deeper target bytes", sandbox::Read(kLinks + L"\\target\\sub\\inner.txt"));
+    EXPECT_EQ("a target file", sandbox::Read(kLinks + L"\\target.txt"));
+    EXPECT_TRUE(GetFileAttributesW((kLinks + L"\\target.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(sandbox::Exists(kLinks + L"\\target\\emptydir"));
+    for (const wchar_t *link : {L"\\victim\\dirlink", L"\\victim\\emptylink", L"\\victim\\filelink.txt", L"\\victim\\inner\\sublink",
+                                L"\\selected_dirlink", L"\\selected_filelink.txt"})
+        EXPECT_TRUE(sandbox::Exists(kLinks + link)) << sandbox::Narrow(link);
+    EXPECT_EQ(std::string(3000, 'o'), sandbox::Read(hard + L"\\outside.bin"));
+    EXPECT_EQ(hiddenReadOnly, GetFileAttributesW((hard + L"\\outside.bin").c_str()) & hiddenReadOnly);
 }
 
-namespace {
-
-const std::wstring kLinks = L"S:\\engine_links"; // made by make-engine-links.sh
-
-// Turns the selected file into a second name of a file outside, right after the deletion step
-// has looked at it (at its attribute reset), as another program could.
-struct LinkedAfterTheLook
-{
-    static BOOL WINAPI Hook(LPCSTR path, DWORD attributes)
-    {
-        const BOOL ok = hook->Original<decltype(&SetFileAttributesA)>()(path, attributes);
-        if (!selected.empty() && selected == path) {
-            DeleteFileA(path);
-            EXPECT_TRUE(CreateHardLinkA(path, outside.c_str(), nullptr)) << GetLastError();
-            selected.clear();
-        }
-        return ok;
-    }
-    static inline std::string selected, outside;
-    static inline CImportHook *hook = nullptr;
-};
-
-} // namespace
-
-// Links lead outside what was selected: whatever is selected, their targets come out of a run
-// byte for byte and attribute for attribute as they went in, and the links themselves stay (Wine
-// would carry a deletion of a link out on its target). A file that has, or gains after its check,
-// a second name elsewhere is reported and left exactly as it was.
-TEST(LinkSafety, NothingIsReachedThroughALinkOrASecondName)
-{
-    ASSERT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
-              GetFileAttributesW((kLinks + L"\\victim\\dirlink").c_str()))
-        << "the host links are missing: run through ctest, which makes them first";
-    const std::wstring hard = sandbox::FreshFolder(L"hardlinks");
-    const std::string links = sandbox::Narrow(kLinks), outside = sandbox::Narrow(hard + L"\\outside.bin");
-    const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
-    // Beside their target, links whose names only look like its name: one named with a fullwidth
-    // "t" (reached by its short name; "target.txt" in best fit), one with a soft hyphen.
-    const std::string lookalike = sandbox::Narrow(sandbox::ShortName(kLinks + L"\\\xFF54" L"arget.txt"));
-    const std::string deleteFile = "Unable to delete file ", selected = sandbox::Narrow(hard) + "\\selected";
-    const struct { const char *label; Paths selection, reports; size_t writes; Paths gone; } rows[] = {
-        {"a folder holding links", {links + "\\victim"}, {deleteFile + links + "\\victim\\filelink.txt"}, 6,
-         {links + "\\victim\\plain.txt", links + "\\victim\\inner\\file.txt"}},
-        {"a folder link", {links + "\\selected_dirlink"}, {}, 0, {}},
-        {"file links", {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"},
-         {deleteFile + links + "\\selected_filelink.txt", deleteFile + lookalike, deleteFile + links + "\\tar\xADget.txt"}, 0, {}},
-        {"a file with a second name outside", {selected}, {"Unable to corrupt file alias.bin"}, 3, {selected + "\\own.bin"}},
-        {"a file that gains a second name after its check", {sandbox::Narrow(hard) + "\\late.bin"}, {"Unable to corrupt file late.bin"}, 0, {}},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.label);
-        sandbox::MakeTree(hard, {L"selected\\own.bin", L"late.bin"});
-        sandbox::Make(hard + L"\\outside.bin", std::string(3000, 'o'));
-        DeleteFileW((hard + L"\\selected\\alias.bin").c_str());
-        ASSERT_TRUE(CreateHardLinkW((hard + L"\\selected\\alias.bin").c_str(), (hard + L"\\outside.bin").c_str(), nullptr));
-        // Set under the name outside: attributes belong to the file, so the selected name has them too.
-        SetFileAttributesW((hard + L"\\outside.bin").c_str(), hiddenReadOnly);
-        LinkedAfterTheLook::selected = sandbox::Narrow(hard) + "\\late.bin";
-        LinkedAfterTheLook::outside = outside;
-        CImportHook hook("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(&LinkedAfterTheLook::Hook));
-        LinkedAfterTheLook::hook = &hook;
-        CFileCalls calls;
-
-        EXPECT_EQ(row.reports, ClearRaw(*NewHandler().Get(), row.selection));
-
-        EXPECT_EQ(row.writes, calls.writes.size());
-        for (const std::string &gone : row.gone)
-            EXPECT_FALSE(sandbox::Exists(sandbox::Wide(gone))) << gone;
-        EXPECT_EQ("target bytes that must survive", sandbox::Read(kLinks + L"\\target\\keep.txt"));
-        EXPECT_EQ("deeper target bytes", sandbox::Read(kLinks + L"\\target\\sub\\inner.txt"));
-        EXPECT_EQ("a target file", sandbox::Read(kLinks + L"\\target.txt"));
-        EXPECT_TRUE(GetFileAttributesW((kLinks + L"\\target.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-        EXPECT_TRUE(sandbox::Exists(kLinks + L"\\target\\emptydir"));
-        for (const wchar_t *link : {L"\\victim\\dirlink", L"\\victim\\emptylink", L"\\victim\\filelink.txt",
-                                    L"\\victim\\inner\\sublink", L"\\selected_dirlink", L"\\selected_filelink.txt"})
-            EXPECT_TRUE(sandbox::Exists(kLinks + link)) << sandbox::Narrow(link);
-        EXPECT_EQ(std::string(3000, 'o'), sandbox::Read(hard + L"\\outside.bin"));
-        EXPECT_EQ(hiddenReadOnly, GetFileAttributesW((hard + L"\\outside.bin").c_str()) & hiddenReadOnly);
-        SetFileAttributesW((hard + L"\\outside.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-}
 
 // In a double-byte code page a folder name may end in a character whose second byte is 0x5C, the
 // byte of the backslash: cp932 has "\x95\x5C" and "\x83\x5C". The files in such folders are no

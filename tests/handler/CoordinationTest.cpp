@@ -58,9 +58,15 @@ Paths Scan()
     return bins;
 }
 
-// While set, T: answers as a removable drive.
-bool g_removableT = false;
-CImportHook *g_driveType = nullptr;
+// While set, the system answers as Windows 98 does, or has T: as a removable drive.
+bool g_windows98 = false, g_removableT = false;
+CImportHook *g_versionEx = nullptr, *g_driveType = nullptr;
+BOOL WINAPI VersionEx(OSVERSIONINFOA *info)
+{
+    const BOOL ok = g_versionEx->Original<decltype(&GetVersionExA)>()(info);
+    info->dwPlatformId = g_windows98 ? VER_PLATFORM_WIN32_WINDOWS : info->dwPlatformId;
+    return ok;
+}
 UINT WINAPI DriveTypeWithRemovableT(LPCSTR root)
 {
     return g_removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE : g_driveType->Original<decltype(&GetDriveTypeA)>()(root);
@@ -81,14 +87,10 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     const std::string greyed = std::string(kBinItem) + " (greyed)";
     enum Kind { Delete, Link, Cleaner };
     const struct { const char *label; Kind kind; UINT flags; Items items; HRESULT result; } rows[] = {
-        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1},
-        {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, added(kItem), 1},
-        {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1},
-        {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
-        {"cleaner", Cleaner, CMF_NORMAL, added(kBinItem), 1},
-        {"cleaner, verbs only", Cleaner, CMF_VERBSONLY, added(kBinItem), 1},
-        {"cleaner, explore", Cleaner, CMF_EXPLORE, plain, 1},
-        {"cleaner, default only", Cleaner, CMF_DEFAULTONLY, plain, 0},
+        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1}, {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, added(kItem), 1},
+        {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1}, {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
+        {"cleaner", Cleaner, CMF_NORMAL, added(kBinItem), 1}, {"cleaner, verbs only", Cleaner, CMF_VERBSONLY, added(kBinItem), 1},
+        {"cleaner, explore", Cleaner, CMF_EXPLORE, plain, 1}, {"cleaner, default only", Cleaner, CMF_DEFAULTONLY, plain, 0},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
@@ -122,16 +124,22 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     }
     EXPECT_EQ(DWORD(WAIT_FAILED), WaitFromAnotherThread(kCleanerMutex)) << "every handle closed at the final release";
 
-    // Both Secure Delete handlers in one menu: the shell-link handler's item stays.
+    // Both Secure Delete handlers in one menu: the shell-link handler's item stays. It finds the
+    // other's item by the id published in the named command-id block, with all 32 bits; the block
+    // goes with the last handler.
     CComPtr<COrvexDeleteFile> first = Initialized(NewHandler());
     CComPtr<CShelLinkHandler> link = Initialized(NewLinkHandler());
     HMENU menu = CreatePopupMenu();
-    first->QueryContextMenu(menu, 0, 100, 300, CMF_NORMAL);
+    first->QueryContextMenu(menu, 0, 0xFFFF1234, 0xFFFFFFFF, CMF_NORMAL);
+    EXPECT_EQ(0xFFFF1234u, ReadCommandBlock());
     link->QueryContextMenu(menu, 0, 200, 300, CMF_NORMAL);
     EXPECT_EQ(Items({{200, kItem}}), MenuItems(menu));
-    link->QueryContextMenu(menu, 0, 100, 300, CMF_NORMAL);
-    EXPECT_EQ(Items({{100, kItem}, {200, kItem}}), MenuItems(menu)) << "a stale id equal to its own spares its item";
+    link->QueryContextMenu(menu, 0, 0xFFFF1234, 0xFFFFFFFF, CMF_NORMAL);
+    EXPECT_EQ(Items({{0xFFFF1234, kItem}, {200, kItem}}), MenuItems(menu)) << "a stale id equal to its own spares its item";
     DestroyMenu(menu);
+    first.Reset();
+    link.Reset();
+    EXPECT_EQ(0u, ReadCommandBlock()) << "the block goes with the last handler";
     sandbox::Remove(L"S:\\recycler");
 }
 
@@ -161,25 +169,9 @@ TEST(SyncMutex, OnlyTheFirstHandlerOfAllProcessesOffersTheItem)
     EXPECT_EQ(DWORD(WAIT_FAILED), WaitFromAnotherThread(kSyncMutex)) << "released and closed at the command";
 }
 
-// The last handler to fill a menu publishes its first id, all 32 bits, for other processes' handlers
-// to find; the block goes with the last handler.
-TEST(CommandBlock, HoldsTheLastPublishedIdAndGoesWithItsHandlers)
-{
-    CComPtr<COrvexDeleteFile> first = Initialized(NewHandler()), second = NewHandler();
-    HMENU menu = CreatePopupMenu();
-    for (const auto &[handler, id] : {std::pair{first.Get(), 0x5A17u}, {second.Get(), 42u}, {first.Get(), 0xFFFF1234u}}) {
-        handler->QueryContextMenu(menu, 0, id, 0xFFFFFFFF, CMF_NORMAL);
-        EXPECT_EQ(id, ReadCommandBlock());
-    }
-    DestroyMenu(menu);
-    first.Reset();
-    EXPECT_EQ(0xFFFF1234u, ReadCommandBlock()) << "still held by the second handler";
-    second.Reset();
-    EXPECT_EQ(0u, ReadCommandBlock()) << "the block goes with the last handler";
-}
-
 // A bin is listed when it holds more than its housekeeping; only fixed drives have their bins
-// listed. Each row makes its files (a name ending in a backslash is a folder) on empty drives.
+// listed; of "recycler" and "recycled" on one drive, the NT family takes the first, the Windows 9x
+// family the second. Each row makes its files (a name ending in a backslash is a folder) on empty drives.
 TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeeping)
 {
     ASSERT_TRUE(NoBinOutsideTheSandbox());
@@ -187,9 +179,9 @@ TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeepi
                                  L"T:\\recycled\\desktop.Ini", L"T:\\recycled\\INFO2"};
     WPaths more = housekeeping;
     more.insert(more.end(), {L"S:\\recycler\\S-1-5-21-100\\Dc1.txt", L"T:\\recycled\\INFO2.old"});
-    const struct { const char *label; WPaths made; Paths listed; bool removableT = false; } rows[] = {
-        {"no bins", {}, {}},
-        {"housekeeping files in any case", housekeeping, {}},
+    const WPaths both = {L"S:\\recycler\\S-1-5-21-9\\Dc1.txt", L"S:\\recycled\\Dc2.txt"};
+    const struct { const char *label; WPaths made; Paths listed; bool removableT = false, windows98 = false; } rows[] = {
+        {"no bins", {}, {}}, {"housekeeping files in any case", housekeeping, {}},
         {"one more file", more, {"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}},
         {"an empty subfolder", {L"T:\\recycled\\Dc2\\"}, {"T:\\recycled\\"}},
         {"a lower-case mark", {L"S:\\recycler\\s-1-5-18\\Dc1.txt"}, {"S:\\recycler\\s-1-5-18\\"}},
@@ -199,17 +191,22 @@ TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeepi
          {"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}},
         {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt", L"S:\\recycled\\Dc3.txt"},
          {"S:\\recycled\\"}, true},
+        {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}},
+        {"both names, Windows 98", both, {"S:\\recycled\\"}, false, true},
     };
+    CImportHook versionEx("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionEx));
     CImportHook driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveTypeWithRemovableT));
+    g_versionEx = &versionEx;
     g_driveType = &driveType;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         RemoveBins();
         g_removableT = row.removableT;
+        g_windows98 = row.windows98;
         for (const std::wstring &path : row.made)
             sandbox::Make(path);
         EXPECT_EQ(row.listed, Scan());
     }
-    g_removableT = false;
+    g_removableT = g_windows98 = false;
     RemoveBins();
 }

@@ -7,8 +7,10 @@
 #include "support/DialogAnswerer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <thread>
 #include <utility>
 
 // COM for the program's main thread, a single-threaded apartment as in the shell.
@@ -149,19 +151,15 @@ Paths ClearRaw(COrvexDeleteFile &handler, const Paths &paths)
 void ClickCancel(COrvexDeleteFile &handler) { PostMessageA(GetDlgItem(handler.m_progress.m_hWnd, IDCANCEL), BM_CLICK, 0, 0); }
 std::string Label(COrvexDeleteFile &handler) { return handler.m_progress.m_status.m_label.c_str(); }
 
-CComPtr<IDataObject> Selection(const Paths &paths)
-{
-    CComPtr<IDataObject> selection;
-    EXPECT_EQ(S_OK, CDropDataObject::Create(paths, true, selection.Receive()));
-    return selection;
-}
-
-CComPtr<IDataObject> Selection(const WPaths &paths)
+template <typename List>
+static CComPtr<IDataObject> MakeSelection(const List &paths)
 {
     CComPtr<IDataObject> selection;
     EXPECT_EQ(S_OK, CDropDataObject::Create(paths, selection.Receive()));
     return selection;
 }
+CComPtr<IDataObject> Selection(const Paths &paths) { return MakeSelection(paths); }
+CComPtr<IDataObject> Selection(const WPaths &paths) { return MakeSelection(paths); }
 
 Items MenuItems(HMENU menu)
 {
@@ -290,60 +288,27 @@ CFileCalls::~CFileCalls()
 
 RunResult RunProgram(const std::string &commandLine)
 {
-    const DWORD limitMs = 120000;
     RunResult result;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        ADD_FAILURE() << "no pipe, error " << GetLastError();
+    FILE *pipe = _popen((commandLine + " 2>&1").c_str(), "rb"); // through cmd.exe, which passes the exit code on
+    if (!pipe) {
+        ADD_FAILURE() << "cannot start " << commandLine;
         return result;
     }
-    const CKernelHandle reader(readEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    std::string line = commandLine;
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, "b:\\", &startup, &process);
-    CloseHandle(writeEnd); // the pipe ends when the program's copy goes
-    if (!started) {
-        ADD_FAILURE() << "cannot start " << commandLine << ", error " << GetLastError();
-        return result;
-    }
-    const CKernelHandle processHandle(process.hProcess), thread(process.hThread);
     char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    for (size_t read; (read = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
         result.output.append(buffer, read);
-    if (WaitForSingleObject(process.hProcess, limitMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << commandLine << " did not end";
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, limitMs);
-    }
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    result.exitCode = static_cast<DWORD>(_pclose(pipe));
     return result;
 }
 
 void OnAnotherThread(const std::function<void()> &body, bool multithreaded)
 {
-    struct Thread
-    {
-        const std::function<void()> &body;
-        bool multithreaded;
-        static DWORD WINAPI Run(void *param)
-        {
-            const Thread &self = *static_cast<Thread *>(param);
-            EXPECT_TRUE(!self.multithreaded || SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-            self.body();
-            if (self.multithreaded)
-                CoUninitialize();
-            return 0;
-        }
-    } thread{body, multithreaded};
-    const CKernelHandle handle(CreateThread(nullptr, 0, Thread::Run, &thread, 0, nullptr));
-    WaitForSingleObject(handle.Get(), INFINITE);
+    std::thread([&] {
+        EXPECT_TRUE(!multithreaded || SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        body();
+        if (multithreaded)
+            CoUninitialize();
+    }).join();
 }
 
 bool NoBinOutsideTheSandbox()

@@ -124,8 +124,7 @@ struct CPassSetting
     void Remove(bool wholeKey) { wholeKey ? SHDeleteKeyA(HKEY_CURRENT_USER, kKey) : SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider"); }
 };
 
-// A program run to its end as another process, with what it printed; one that does not end in
-// time fails the test and is ended.
+// A program run to its end as another process, with what it printed.
 struct RunResult
 {
     DWORD exitCode = 1;

@@ -54,19 +54,19 @@ HRESULT CreateWith(IDataObject **dataObject, Make make)
 
 } // namespace
 
-HRESULT CDropDataObject::Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject)
+HRESULT CDropDataObject::Create(const std::vector<std::string> &paths, IDataObject **dataObject)
 {
-    return CreateWith(dataObject, [&] { return new CDropDataObject(paths, {}, false, offersDropList); });
+    return CreateWith(dataObject, [&] { return new CDropDataObject(paths, {}, false); });
 }
 
 HRESULT CDropDataObject::Create(const std::vector<std::wstring> &paths, IDataObject **dataObject)
 {
-    return CreateWith(dataObject, [&] { return new CDropDataObject({}, paths, true, true); });
+    return CreateWith(dataObject, [&] { return new CDropDataObject({}, paths, true); });
 }
 
 CDropDataObject::CDropDataObject(const std::vector<std::string> &paths, const std::vector<std::wstring> &widePaths,
-                                 bool wide, bool offersDropList)
-    : m_refCount(1), m_paths(paths), m_widePaths(widePaths), m_wide(wide), m_offersDropList(offersDropList)
+                                 bool wide)
+    : m_refCount(1), m_paths(paths), m_widePaths(widePaths), m_wide(wide)
 {
 }
 
@@ -94,7 +94,7 @@ STDMETHODIMP_(ULONG) CDropDataObject::Release()
 
 bool CDropDataObject::IsDropList(const FORMATETC *format) const
 {
-    return m_offersDropList && format && format->cfFormat == CF_HDROP && format->dwAspect == DVASPECT_CONTENT &&
+    return format && format->cfFormat == CF_HDROP && format->dwAspect == DVASPECT_CONTENT &&
            (format->tymed & TYMED_HGLOBAL);
 }
 

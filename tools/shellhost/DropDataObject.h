@@ -10,7 +10,7 @@
 class CDropDataObject final : public IDataObject
 {
 public:
-    static HRESULT Create(const std::vector<std::string> &paths, bool offersDropList, IDataObject **dataObject);
+    static HRESULT Create(const std::vector<std::string> &paths, IDataObject **dataObject);
     static HRESULT Create(const std::vector<std::wstring> &paths, IDataObject **dataObject);
 
     // IUnknown
@@ -30,8 +30,7 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA **advises) override;
 
 private:
-    CDropDataObject(const std::vector<std::string> &paths, const std::vector<std::wstring> &widePaths, bool wide,
-                    bool offersDropList);
+    CDropDataObject(const std::vector<std::string> &paths, const std::vector<std::wstring> &widePaths, bool wide);
     ~CDropDataObject() = default;
     bool IsDropList(const FORMATETC *format) const;
     HGLOBAL BuildDropList() const;
@@ -40,5 +39,4 @@ private:
     std::vector<std::string> m_paths;
     std::vector<std::wstring> m_widePaths;
     bool m_wide;
-    bool m_offersDropList;
 };

@@ -76,7 +76,7 @@ int Run(const HostOptions &options)
     // The Recycle Bin's menu comes with no file selection.
     CComPtr<IDataObject> selection;
     if (options.handlers != HandlerSet::Recycle) {
-        hr = CDropDataObject::Create(options.paths, true, selection.Receive());
+        hr = CDropDataObject::Create(options.paths, selection.Receive());
         if (FAILED(hr))
             return 1;
     }
