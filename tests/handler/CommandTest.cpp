@@ -23,21 +23,7 @@ const char kConfirmBins[] = "Do you really want delete items in Recycle Bin(s)\r
 // The records travel as IUnknown pointers but are never COM objects.
 IUnknown *AsUnknown(void *record) { return static_cast<IUnknown *>(record); }
 
-template <typename List>
-void AppendAll(PathList &list, const List &paths)
-{
-    for (const auto &path : paths)
-        list.Append(sandbox::Narrow(path).c_str());
-}
-
-CMINVOKECOMMANDINFO CommandInfo(const char *verb)
-{
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = verb;
-    info.nShow = SW_SHOWNORMAL;
-    return info;
-}
+CMINVOKECOMMANDINFO CommandInfo(const char *verb) { return {sizeof(CMINVOKECOMMANDINFO), 0, nullptr, verb, nullptr, nullptr, SW_SHOWNORMAL, 0, nullptr}; }
 
 // For its lifetime, the Secure Delete class that CoCreateInstance finds on this thread: the
 // module's own, one whose creation fails, or one that answers as a proxy does (IMultiQI) and
@@ -152,8 +138,10 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
         DialogAnswerer answers({row.answer ? row.answer : IDOK, IDOK});
         PathListRequest list;
         RecycleRequest recycle;
-        AppendAll(list.paths, selection);
-        AppendAll(recycle.folders, selection);
+        for (const std::wstring &path : selection) {
+            list.paths.Append(sandbox::Narrow(path).c_str());
+            recycle.folders.Append(sandbox::Narrow(path).c_str());
+        }
         recycle.useKeepList = true;
         recycle.keepList.Append("desktop.ini");
         HRESULT hr = E_UNEXPECTED;

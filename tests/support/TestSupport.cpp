@@ -11,7 +11,6 @@
 #include <cstring>
 #include <cwchar>
 #include <thread>
-#include <utility>
 
 // COM for the program's main thread, a single-threaded apartment as in the shell.
 static const HRESULT g_com = CoInitialize(nullptr);
@@ -221,15 +220,11 @@ namespace {
 
 CFileCalls *g_calls = nullptr;
 std::map<HANDLE, std::string> g_open; // the files open for writing, by handle
-CImportHook *g_hooks[4];
-enum { kCreate, kWrite, kDelete, kEmpty };
-template <typename F> F Original(int which) { return g_hooks[which]->Original<F>(); }
 
 HANDLE WINAPI LoggedCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                            DWORD flags, HANDLE templateFile)
 {
-    const HANDLE file = Original<decltype(&CreateFileA)>(kCreate)(path, access, share, security, disposition, flags,
-                                                                  templateFile);
+    const HANDLE file = g_calls->create.Original<decltype(&CreateFileA)>()(path, access, share, security, disposition, flags, templateFile);
     g_calls->paths.push_back(path);
     if (file != INVALID_HANDLE_VALUE && (access & GENERIC_WRITE))
         g_open[file] = path;
@@ -240,7 +235,7 @@ BOOL WINAPI LoggedWrite(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written
 {
     LARGE_INTEGER offset = {};
     SetFilePointerEx(file, offset, &offset, FILE_CURRENT);
-    const BOOL ok = Original<decltype(&WriteFile)>(kWrite)(file, buffer, size, written, overlapped);
+    const BOOL ok = g_calls->write.Original<decltype(&WriteFile)>()(file, buffer, size, written, overlapped);
     const BYTE *bytes = static_cast<const BYTE *>(buffer);
     CFileCalls::Write write{g_open[file], offset.QuadPart, size, size ? bytes[0] : BYTE(0), true};
     write.uniform = std::all_of(bytes, bytes + size, [&](BYTE b) { return b == write.first; });
@@ -252,7 +247,7 @@ BOOL WINAPI LoggedWrite(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written
 
 BOOL WINAPI LoggedDelete(LPCSTR path)
 {
-    const BOOL ok = Original<decltype(&DeleteFileA)>(kDelete)(path);
+    const BOOL ok = g_calls->remove.Original<decltype(&DeleteFileA)>()(path);
     g_calls->paths.push_back(path);
     if (ok)
         g_calls->writesBeforeDeletion[path] = std::count_if(g_calls->writes.begin(), g_calls->writes.end(),
@@ -269,20 +264,15 @@ HRESULT WINAPI NotedEmpty(HWND, LPCSTR root, DWORD flags)
 } // namespace
 
 CFileCalls::CFileCalls()
+    : create("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&LoggedCreate)),
+      write("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite)),
+      remove("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete)),
+      empty("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty))
 {
     g_calls = this;
-    g_hooks[kCreate] = new CImportHook("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&LoggedCreate));
-    g_hooks[kWrite] = new CImportHook("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite));
-    g_hooks[kDelete] = new CImportHook("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete));
-    g_hooks[kEmpty] = new CImportHook("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty));
 }
 
-CFileCalls::~CFileCalls()
-{
-    for (CImportHook *&hook : g_hooks)
-        delete std::exchange(hook, nullptr);
-    g_calls = nullptr;
-}
+CFileCalls::~CFileCalls() { g_calls = nullptr; }
 
 // --- other processes
 

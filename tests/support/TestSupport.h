@@ -91,17 +91,9 @@ private:
 // While it lives, follows the module's file calls: every write (what and where), every path it
 // opens or deletes, and for each deleted file its writes; lets no
 // SHEmptyRecycleBinA call reach the shell, but notes each.
-class CFileCalls
+struct CFileCalls
 {
-public:
-    struct Write
-    {
-        std::string path;
-        LONGLONG offset;
-        DWORD size;
-        BYTE first;
-        bool uniform; // every byte equals the first
-    };
+    struct Write { std::string path; LONGLONG offset; DWORD size; BYTE first; bool uniform; }; // uniform: all bytes alike
     CFileCalls();
     ~CFileCalls();
     std::vector<Write> writes;
@@ -109,6 +101,7 @@ public:
     std::map<std::string, size_t> writesBeforeDeletion;
     std::vector<std::pair<std::string, DWORD>> emptiedBins; // root and flags
     std::function<void(size_t)> onWrite;                    // after each write, with their number
+    CImportHook create, write, remove, empty;                // last: gone first
 };
 
 // The pass count ("Slider") as the product's main program writes it. The maker's key goes with
