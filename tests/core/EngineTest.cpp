@@ -40,7 +40,7 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
         if (row.size)
             setting.Set(row.type, &row.value, row.size);
         else
-            setting.Remove(false);
+            setting.Remove();
         Handler handler = NewHandler();
         CFileCalls calls;
         std::string label;

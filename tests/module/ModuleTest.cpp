@@ -365,6 +365,20 @@ TEST(Package, InstallsUpgradesRefusesDowngradesRepairsAndUninstalls)
     const std::set<std::string> installed = MachineSoftware();
     ASSERT_EQ(0u, RunProgram("regsvr32.exe /s \"" + kModules[0].path + "\"").exitCode);
     ExpectNoChanges(installed, MachineSoftware());
+    // The x86 module's classes in the 32-bit view: the same keys, with its own path, and its type library.
+    for (const Module &x86 : std::vector<Module>(kModules.begin() + 1, kModules.end())) {
+        for (const Class &row : kClasses)
+            for (const std::string &key : {"CLSID\\" + GuidText(*row.clsid), "Interface\\" + GuidText(*row.primary), std::string(row.progId)}) {
+                std::set<std::string> mirrored;
+                for (std::string entry : RegistryTree(HKEY_CLASSES_ROOT, key, kModules[0].view)) {
+                    const size_t at = entry.find(kModules[0].path);
+                    mirrored.insert(at == std::string::npos ? entry : entry.replace(at, kModules[0].path.size(), x86.path));
+                }
+                EXPECT_EQ(mirrored, RegistryTree(HKEY_CLASSES_ROOT, key, x86.view)) << key;
+            }
+        const std::string library = "TypeLib\\" + GuidText(LIBID_OrvexShellExtensions) + "\\1.0\\0\\win32";
+        EXPECT_EQ(std::set<std::string>{"=" + x86.path}, RegistryTree(HKEY_CLASSES_ROOT, library, x86.view));
+    }
     ASSERT_EQ(0u, Msiexec("/x", Package(ORVEX_VERSION_TEXT)));
     ExpectNoChanges(registryBefore, MachineSoftware());
 }

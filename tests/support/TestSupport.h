@@ -89,8 +89,8 @@ private:
 };
 
 // While it lives, follows the module's file calls: every write (what and where), every path it
-// opens or deletes, and for each deleted file its writes; lets no
-// SHEmptyRecycleBinA call reach the shell, but notes each.
+// opens or deletes, and for each deleted file its writes; lets no SHEmptyRecycleBinA call reach
+// the shell, but notes each.
 struct CFileCalls
 {
     struct Write { std::string path; LONGLONG offset; DWORD size; BYTE first; bool uniform; }; // uniform: all bytes alike
@@ -113,8 +113,7 @@ struct CPassSetting
     explicit CPassSetting(DWORD passes) { Set(REG_DWORD, &passes, sizeof(passes)); }
     ~CPassSetting() { SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Kessane"); }
     void Set(DWORD type, const void *data, DWORD size) { EXPECT_EQ(0, SHSetValueA(HKEY_CURRENT_USER, kKey, "Slider", type, data, size)); }
-    // The value, or with wholeKey the key itself, gone.
-    void Remove(bool wholeKey) { wholeKey ? SHDeleteKeyA(HKEY_CURRENT_USER, kKey) : SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider"); }
+    void Remove() { SHDeleteValueA(HKEY_CURRENT_USER, kKey, "Slider"); }
 };
 
 // A program run to its end as another process, with what it printed.
