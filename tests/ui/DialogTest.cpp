@@ -81,8 +81,8 @@ HWND Show(CProgressDlg &dialog, DWORD settleMs = 100)
 // The dialog as the user sees it: its text whole in the part that shows, its buttons below the
 // text, side by side around the middle and apart (the progress window's Cancel at the right);
 // with no owner, centred on the work area; for the dialog of
-// this thread, a caption that drags it also where screen coordinates are negative (on a monitor
-// left of the main one).
+// this thread, a caption that drags it and an emblem that opens its system menu also where screen
+// coordinates are negative (on a monitor left of or above the main one).
 void ExpectLaidOut(HWND dialog)
 {
     RECT window, client, text, area, needed = {};
@@ -121,6 +121,7 @@ void ExpectLaidOut(HWND dialog)
     if (GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId())
         return; // moving a modal dialog from another thread would take its focus under Wine
     SetWindowPos(dialog, nullptr, -300, -200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(HTSYSMENU, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-290, -190))) << "the emblem at the top left";
     EXPECT_EQ(HTCAPTION, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-200, -188)));
     EXPECT_EQ(HTCLIENT, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-200, -140)));
     SetWindowPos(dialog, nullptr, window.left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
