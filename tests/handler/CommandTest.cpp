@@ -352,8 +352,8 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         const bool cleaner = row.front != LinkMenu;
+        sandbox::RemoveBins();
         for (const std::wstring &bin : bins) {
-            sandbox::Remove(bin);
             sandbox::Make(bin + L"desktop.ini", "[.ShellClassInfo]");
             for (const std::wstring &file : binFiles)
                 sandbox::Make(bin + file);
@@ -404,6 +404,5 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
             EXPECT_TRUE(sandbox::Exists(otherUser + file)) << "the other user's " << sandbox::Narrow(file);
         EXPECT_EQ(sandbox::Content(link + L"neighbour.txt"), sandbox::Read(link + L"neighbour.txt"));
     }
-    sandbox::Remove(L"S:\\recycler");
-    sandbox::Remove(L"T:\\recycled");
+    sandbox::RemoveBins();
 }

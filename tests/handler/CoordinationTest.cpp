@@ -42,12 +42,6 @@ CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"
     return handler;
 }
 
-void RemoveBins()
-{
-    for (const wchar_t *bin : {L"S:\\recycler", L"S:\\recycled", L"T:\\recycler", L"T:\\recycled"})
-        sandbox::Remove(bin);
-}
-
 // The bins a fresh cleaner lists.
 Paths Scan()
 {
@@ -58,19 +52,33 @@ Paths Scan()
     return bins;
 }
 
-// While set, the system answers as Windows 98 does, or has T: as a removable drive.
-bool g_windows98 = false, g_removableT = false;
-CImportHook *g_versionEx = nullptr, *g_driveType = nullptr;
-BOOL WINAPI VersionEx(OSVERSIONINFOA *info)
+// While it lives, the system answers as Windows 98 does, or has T: as a removable drive, as set.
+class CSystemAnswers
 {
-    const BOOL ok = g_versionEx->Original<decltype(&GetVersionExA)>()(info);
-    info->dwPlatformId = g_windows98 ? VER_PLATFORM_WIN32_WINDOWS : info->dwPlatformId;
-    return ok;
-}
-UINT WINAPI DriveTypeWithRemovableT(LPCSTR root)
-{
-    return g_removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE : g_driveType->Original<decltype(&GetDriveTypeA)>()(root);
-}
+public:
+    CSystemAnswers()
+        : m_version("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionEx)),
+          m_driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveType))
+    {
+        s_active = this;
+    }
+    bool windows98 = false, removableT = false;
+
+private:
+    static BOOL WINAPI VersionEx(OSVERSIONINFOA *info)
+    {
+        const BOOL ok = s_active->m_version.Original<decltype(&GetVersionExA)>()(info);
+        info->dwPlatformId = s_active->windows98 ? VER_PLATFORM_WIN32_WINDOWS : info->dwPlatformId;
+        return ok;
+    }
+    static UINT WINAPI DriveType(LPCSTR root)
+    {
+        return s_active->removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE
+                                                               : s_active->m_driveType.Original<decltype(&GetDriveTypeA)>()(root);
+    }
+    static inline CSystemAnswers *s_active = nullptr;
+    CImportHook m_version, m_driveType;
+};
 
 } // namespace
 
@@ -81,6 +89,7 @@ UINT WINAPI DriveTypeWithRemovableT(LPCSTR root)
 // answers GetCommandString.
 TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
 {
+    sandbox::RemoveBins();
     sandbox::Make(L"S:\\recycler\\Dc1.txt");
     const auto added = [](const char *text, UINT id = 731) { return Items{{1, "Open"}, {id, text}, {2, "Properties"}}; };
     const Items plain = {{1, "Open"}, {2, "Properties"}};
@@ -110,7 +119,7 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     }
 
     // Greyed: nothing to empty, or another cleaner alive, which alone scans.
-    sandbox::Remove(L"S:\\recycler");
+    sandbox::RemoveBins();
     for (bool another : {false, true}) {
         if (another)
             sandbox::Make(L"S:\\recycler\\Dc1.txt");
@@ -140,7 +149,7 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     first.Reset();
     link.Reset();
     EXPECT_EQ(0u, ReadCommandBlock()) << "the block goes with the last handler";
-    sandbox::Remove(L"S:\\recycler");
+    sandbox::RemoveBins();
 }
 
 // The first Secure Delete handler of all processes takes the named sync mutex; a later one withdraws
@@ -194,19 +203,15 @@ TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeepi
         {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}},
         {"both names, Windows 98", both, {"S:\\recycled\\"}, false, true},
     };
-    CImportHook versionEx("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionEx));
-    CImportHook driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveTypeWithRemovableT));
-    g_versionEx = &versionEx;
-    g_driveType = &driveType;
+    CSystemAnswers system;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
-        RemoveBins();
-        g_removableT = row.removableT;
-        g_windows98 = row.windows98;
+        sandbox::RemoveBins();
+        system.removableT = row.removableT;
+        system.windows98 = row.windows98;
         for (const std::wstring &path : row.made)
             sandbox::Make(path);
         EXPECT_EQ(row.listed, Scan());
     }
-    g_removableT = g_windows98 = false;
-    RemoveBins();
+    sandbox::RemoveBins();
 }

@@ -17,7 +17,7 @@ TEST(ShellHost, EndToEndRuns)
         {"declined", "--answer cancel S:\\host\\Dc1.txt", 1, {}},
         {"through the registry", "--register --answer ok " + sel, 0, selected},
         {"both handlers", "--handler both-delete-first --answer ok " + sel, 0, selected},
-        {"Recycle Bin", "--recycle --answer ok", 0, {made[3], made[5]}},
+        {"Recycle Bin", "--recycle --answer ok", 0, {bins[0] + L"Dc1.txt", bins[2] + L"Dc3\\Dc4.txt"}},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
@@ -36,6 +36,6 @@ TEST(ShellHost, EndToEndRuns)
         for (const std::wstring &bin : bins)
             EXPECT_EQ("[.ShellClassInfo]", sandbox::Read(bin + L"desktop.ini"));
     }
-    for (const wchar_t *path : {L"S:\\host", L"S:\\recycler", L"S:\\recycled", L"T:\\recycler"})
-        sandbox::Remove(path);
+    sandbox::Remove(L"S:\\host");
+    sandbox::RemoveBins();
 }

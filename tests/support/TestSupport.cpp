@@ -117,6 +117,12 @@ std::wstring ShortName(const std::wstring &path)
     return path.substr(0, path.rfind(L'\\') + 1) + whole.substr(whole.rfind(L'\\') + 1);
 }
 
+void RemoveBins()
+{
+    for (const wchar_t *bin : {L"S:\\recycler", L"S:\\recycled", L"T:\\recycler", L"T:\\recycled"})
+        Remove(bin);
+}
+
 } // namespace sandbox
 
 std::string ShownPath(const std::string &path) { return path.size() <= 100 ? path : path.substr(0, 50) + "......." + path.substr(path.size() - 48); }
@@ -219,7 +225,6 @@ CImportHook::~CImportHook() { if (m_slot) Swap(m_slot, m_original); }
 namespace {
 
 CFileCalls *g_calls = nullptr;
-std::map<HANDLE, std::string> g_open; // the files open for writing, by handle
 
 HANDLE WINAPI LoggedCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                            DWORD flags, HANDLE templateFile)
@@ -227,7 +232,7 @@ HANDLE WINAPI LoggedCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_AT
     const HANDLE file = g_calls->create.Original<decltype(&CreateFileA)>()(path, access, share, security, disposition, flags, templateFile);
     g_calls->paths.push_back(path);
     if (file != INVALID_HANDLE_VALUE && (access & GENERIC_WRITE))
-        g_open[file] = path;
+        g_calls->openForWriting[file] = path;
     return file;
 }
 
@@ -237,7 +242,7 @@ BOOL WINAPI LoggedWrite(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written
     SetFilePointerEx(file, offset, &offset, FILE_CURRENT);
     const BOOL ok = g_calls->write.Original<decltype(&WriteFile)>()(file, buffer, size, written, overlapped);
     const BYTE *bytes = static_cast<const BYTE *>(buffer);
-    CFileCalls::Write write{g_open[file], offset.QuadPart, size, size ? bytes[0] : BYTE(0), true};
+    CFileCalls::Write write{g_calls->openForWriting[file], offset.QuadPart, size, size ? bytes[0] : BYTE(0), true};
     write.uniform = std::all_of(bytes, bytes + size, [&](BYTE b) { return b == write.first; });
     g_calls->writes.push_back(write);
     if (g_calls->onWrite)
@@ -294,9 +299,10 @@ RunResult RunProgram(const std::string &commandLine)
 void OnAnotherThread(const std::function<void()> &body, bool multithreaded)
 {
     std::thread([&] {
-        EXPECT_TRUE(!multithreaded || SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+        const bool com = multithreaded && SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        EXPECT_EQ(multithreaded, com);
         body();
-        if (multithreaded)
+        if (com)
             CoUninitialize();
     }).join();
 }

@@ -40,6 +40,8 @@ std::string Read(const std::wstring &path, bool *exists = nullptr);
 bool Exists(const std::wstring &path);
 // The path with its last part replaced by that part's short (8.3) name.
 std::wstring ShortName(const std::wstring &path);
+// Every recycle folder of S: and T:, gone.
+void RemoveBins();
 
 } // namespace sandbox
 
@@ -101,6 +103,7 @@ struct CFileCalls
     std::map<std::string, size_t> writesBeforeDeletion;
     std::vector<std::pair<std::string, DWORD>> emptiedBins; // root and flags
     std::function<void(size_t)> onWrite;                    // after each write, with their number
+    std::map<HANDLE, std::string> openForWriting;           // path by handle
     CImportHook create, write, remove, empty;                // last: gone first
 };
 
@@ -117,11 +120,7 @@ struct CPassSetting
 };
 
 // A program run to its end as another process, with what it printed.
-struct RunResult
-{
-    DWORD exitCode = 1;
-    std::string output;
-};
+struct RunResult { DWORD exitCode = 1; std::string output; };
 RunResult RunProgram(const std::string &commandLine);
 
 // Runs body on a thread of its own, in the multithreaded apartment if asked, and waits for it.

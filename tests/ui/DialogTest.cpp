@@ -80,9 +80,7 @@ HWND Show(CProgressDlg &dialog, DWORD settleMs = 100)
 
 // The dialog as the user sees it: its text whole in the part that shows, its buttons below the
 // text, side by side around the middle and apart (the progress window's Cancel at the right);
-// with no owner, centred on the work area; for the dialog of
-// this thread, a caption that drags it and an emblem that opens its system menu also where screen
-// coordinates are negative (on a monitor left of or above the main one).
+// with no owner, centred on the work area.
 void ExpectLaidOut(HWND dialog)
 {
     RECT window, client, text, area, needed = {};
@@ -94,8 +92,9 @@ void ExpectLaidOut(HWND dialog)
     char shown[512] = {};
     GetWindowTextA(label, shown, sizeof(shown));
     HDC dc = GetDC(label);
-    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
     DrawTextA(dc, shown, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+    SelectObject(dc, font);
     ReleaseDC(label, dc);
     const int visibleWidth = std::min(text.right, client.right) - std::max(text.left, client.left);
     EXPECT_GE(visibleWidth, needed.right) << "clipped text: " << shown;
@@ -118,8 +117,15 @@ void ExpectLaidOut(HWND dialog)
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     EXPECT_NEAR((area.left + area.right) / 2, (window.left + window.right) / 2, 1) << "not centred";
     EXPECT_NEAR((area.top + area.bottom) / 2, (window.top + window.bottom) / 2, 1) << "not centred";
-    if (GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId())
-        return; // moving a modal dialog from another thread would take its focus under Wine
+}
+
+// The caption drags the window and the emblem opens its system menu also where screen coordinates
+// are negative (on a monitor left of or above the main one). Moved on its own thread: moving a
+// modal dialog from another thread would take its focus under Wine.
+void ExpectHitTestsAtNegativeCoordinates(HWND dialog)
+{
+    RECT window;
+    GetWindowRect(dialog, &window);
     SetWindowPos(dialog, nullptr, -300, -200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(HTSYSMENU, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-290, -190))) << "the emblem at the top left";
     EXPECT_EQ(HTCAPTION, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-200, -188)));
@@ -209,7 +215,9 @@ TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
         }
         bool cancelled = false;
         progress.SetCancelFlag(&cancelled);
-        act(Show(progress));
+        HWND window = Show(progress);
+        ExpectHitTestsAtNegativeCoordinates(window);
+        act(window);
         EXPECT_EQ(row.code == 2, PumpUntil([&] { return cancelled; }, row.code ? 3000 : 500));
         EXPECT_EQ(row.code != 2, IsWindowVisible(progress.m_hWnd) != FALSE);
         DestroyWindow(progress.m_hWnd);
