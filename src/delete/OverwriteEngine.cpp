@@ -42,31 +42,50 @@ DWORD QueryFileLength(HANDLE file, ULONGLONG &length)
     return NO_ERROR;
 }
 
-void RewindFile(HANDLE file)
+// A failed call's error as a failure, also when the call left no error code behind.
+HRESULT LastFailure()
 {
-    // A failed seek is not acted on: the sub-pass then writes where the pointer stands.
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    const DWORD error = GetLastError();
+    return error == NO_ERROR ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
-// One sweep over the file with one pattern, in whole chunks: the last chunk is not shortened,
-// so a file longer than a chunk grows to the next multiple of the chunk size.
-void WriteSubPass(HANDLE file, ULONGLONG length, DWORD chunk, BYTE *buffer, bool refillWithRand,
-                  CSkinProgressBar &bar, const bool &cancelled)
+// The file, and the bar that follows the sweeps over it.
+struct SweepTarget
 {
-    for (ULONGLONG covered = 0; covered < length; covered += chunk) {
-        if (cancelled)
-            return;
+    HANDLE file;
+    ULONGLONG length;
+    DWORD chunk;
+    CSkinProgressBar &bar;
+    const bool &cancelled;
+};
+
+// One sweep over the file with one pattern from its first byte, in whole chunks: the last chunk
+// is not shortened, so a file longer than a chunk grows to the next multiple of the chunk size.
+// Then the sweep is flushed: in the cache alone it may never reach the disk, for the cache may
+// drop a deleted file's unwritten pages. A failed seek, write or flush leaves the disk's bytes
+// unknown and ends the work on the file; a cancel ends it without a flush, the file stays anyway.
+HRESULT WriteSweep(const SweepTarget &target, BYTE *buffer, bool refillWithRand)
+{
+    if (SetFilePointer(target.file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return LastFailure();
+    CSkinProgressBar &bar = target.bar;
+    for (ULONGLONG covered = 0; covered < target.length; covered += target.chunk) {
+        if (target.cancelled)
+            return S_OK;
         if (refillWithRand)
-            FillWithRand(buffer, chunk);
+            FillWithRand(buffer, target.chunk);
         DWORD done = 0;
-        // A failed write is not acted on; the passes run to their end.
-        WriteFile(file, buffer, chunk, &done, nullptr);
+        if (!WriteFile(target.file, buffer, target.chunk, &done, nullptr))
+            return LastFailure();
+        if (done != target.chunk)
+            return E_FAIL;
         bar.m_pos += bar.m_step;
         DispatchOnePendingMessage();
         if (bar.m_hWnd)
             InvalidateRect(bar.m_hWnd, &kRepaintRect, TRUE);
         Sleep(0);
     }
+    return FlushFileBuffers(target.file) ? S_OK : LastFailure();
 }
 
 } // namespace
@@ -118,15 +137,13 @@ HRESULT COrvexDeleteFile::CorruptFile(const String &path, UINT passCount, CProgr
         RedrawWindow(bar.m_hWnd, nullptr, nullptr, kRedrawNow);
     }
 
-    for (UINT pass = 0; pass < passCount; ++pass) {
-        RewindFile(file.Get());
-        if (m_bCancelled)
-            break;
-        WriteSubPass(file.Get(), length, chunk, zeroBytes, false, bar, m_bCancelled);
-        RewindFile(file.Get());
-        WriteSubPass(file.Get(), length, chunk, oneBytes, false, bar, m_bCancelled);
-        RewindFile(file.Get());
-        WriteSubPass(file.Get(), length, chunk, randomBytes, true, bar, m_bCancelled);
+    const SweepTarget target = {file.Get(), length, chunk, bar, m_bCancelled};
+    for (UINT pass = 0; pass < passCount && !m_bCancelled; ++pass) {
+        for (BYTE *pattern : {zeroBytes, oneBytes, randomBytes}) {
+            const HRESULT hr = WriteSweep(target, pattern, pattern == randomBytes);
+            if (FAILED(hr))
+                return hr;
+        }
         DispatchOnePendingMessage();
     }
     bar.m_pos = bar.m_upper;

@@ -236,11 +236,20 @@ HANDLE WINAPI LoggedCreate(LPCSTR path, DWORD access, DWORD share, LPSECURITY_AT
     return file;
 }
 
+bool Fails(const char *call, HANDLE file)
+{
+    if (g_calls->failing != std::make_pair(std::string(call), g_calls->openForWriting[file]))
+        return false;
+    SetLastError(ERROR_IO_DEVICE);
+    return true;
+}
+
 BOOL WINAPI LoggedWrite(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
 {
     LARGE_INTEGER offset = {};
     SetFilePointerEx(file, offset, &offset, FILE_CURRENT);
-    const BOOL ok = g_calls->write.Original<decltype(&WriteFile)>()(file, buffer, size, written, overlapped);
+    const BOOL ok = !Fails("WriteFile", file) &&
+                    g_calls->write.Original<decltype(&WriteFile)>()(file, buffer, size, written, overlapped);
     const BYTE *bytes = static_cast<const BYTE *>(buffer);
     CFileCalls::Write write{g_calls->openForWriting[file], offset.QuadPart, size, size ? bytes[0] : BYTE(0), true};
     write.uniform = std::all_of(bytes, bytes + size, [&](BYTE b) { return b == write.first; });
@@ -248,6 +257,12 @@ BOOL WINAPI LoggedWrite(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written
     if (g_calls->onWrite)
         g_calls->onWrite(g_calls->writes.size());
     return ok;
+}
+
+BOOL WINAPI LoggedFlush(HANDLE file)
+{
+    g_calls->flushes[g_calls->openForWriting[file]].push_back(g_calls->writes.size());
+    return !Fails("FlushFileBuffers", file) && g_calls->flush.Original<decltype(&FlushFileBuffers)>()(file);
 }
 
 BOOL WINAPI LoggedDelete(LPCSTR path)
@@ -271,6 +286,7 @@ HRESULT WINAPI NotedEmpty(HWND, LPCSTR root, DWORD flags)
 CFileCalls::CFileCalls()
     : create("kernel32.dll", "CreateFileA", reinterpret_cast<void *>(&LoggedCreate)),
       write("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite)),
+      flush("kernel32.dll", "FlushFileBuffers", reinterpret_cast<void *>(&LoggedFlush)),
       remove("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete)),
       empty("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty))
 {

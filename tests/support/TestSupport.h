@@ -90,9 +90,10 @@ private:
     void *m_original = nullptr;
 };
 
-// While it lives, follows the module's file calls: every write (what and where), every path it
-// opens or deletes, and for each deleted file its writes; lets no SHEmptyRecycleBinA call reach
-// the shell, but notes each.
+// While it lives, follows the module's file calls: every write (what and where), every flush,
+// every path it opens or deletes, and for each deleted file its writes; lets no SHEmptyRecycleBinA
+// call reach the shell, but notes each. A call named in failing fails on its file, as on a failing
+// disk, without reaching the system.
 struct CFileCalls
 {
     struct Write { std::string path; LONGLONG offset; DWORD size; BYTE first; bool uniform; }; // uniform: all bytes alike
@@ -104,7 +105,9 @@ struct CFileCalls
     std::vector<std::pair<std::string, DWORD>> emptiedBins; // root and flags
     std::function<void(size_t)> onWrite;                    // after each write, with their number
     std::map<HANDLE, std::string> openForWriting;           // path by handle
-    CImportHook create, write, remove, empty;                // last: gone first
+    std::map<std::string, std::vector<size_t>> flushes;      // by path: the writes logged before each
+    std::pair<std::string, std::string> failing;             // "WriteFile" or "FlushFileBuffers", and a path
+    CImportHook create, write, flush, remove, empty;         // last: gone first
 };
 
 // The pass count ("Slider") as the product's main program writes it. The maker's key goes with
