@@ -48,3 +48,12 @@ orvex_enter() {
   ORVEX_ENTERED_PREFIXES="${ORVEX_ENTERED_PREFIXES:-} $WINEPREFIX"
   orvex_prefix_ready
 }
+
+# The write-back volume a test loop-mounts inside TREE and maps as W: (tests/core/writeback-proof.sh):
+# the drive letter goes first, then the mount. Safe to call when nothing is mounted.
+orvex_writeback_release() { # TREE
+  local mount="$1/wbvol"
+  rm -f "$1/wineprefix/dosdevices/w:"
+  mountpoint -q "$mount" 2>/dev/null || return 0
+  umount "$mount" 2>/dev/null || { sleep 2; umount "$mount"; } || umount -l "$mount"
+}

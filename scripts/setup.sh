@@ -15,6 +15,7 @@ PACKAGES=(
   wine wine64 wine32:i386 libwine-dev
   xvfb xauth x11-utils imagemagick
   coreutils python3 locales
+  e2fsprogs util-linux mount
   wixl msitools
 )
 
@@ -35,6 +36,7 @@ have_packages() {
   [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] && command -v Xvfb >/dev/null &&
   command -v import >/dev/null && command -v cmake >/dev/null && command -v python3 >/dev/null &&
   command -v wixl >/dev/null && command -v msiinfo >/dev/null &&
+  [ -x /sbin/mkfs.ext2 ] && [ -x /sbin/losetup ] && [ -x /bin/mountpoint ] &&
   [ -f /usr/share/i18n/locales/ja_JP ] &&
   [ -d /usr/src/googletest/googletest ] &&
   [ -f /usr/include/wine/wine/windows/oaidl.idl ] &&

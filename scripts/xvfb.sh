@@ -1,4 +1,5 @@
-# Sourced: starts a private Xvfb display and stops it (and the wineserver of every prefix entered) on exit.
+# Sourced: starts a private Xvfb display and stops it (and the wineserver of every prefix entered) on
+# exit, when it also unmounts any write-back volume a test left in those prefixes' trees.
 orvex_start_xvfb() {
   local fifo
   fifo=$(mktemp -u)
@@ -15,6 +16,7 @@ orvex_stop_all() {
   local prefix
   for prefix in ${ORVEX_ENTERED_PREFIXES:-}; do
     WINEPREFIX=$prefix "$WINESERVER" -k >/dev/null 2>&1 || true
+    orvex_writeback_release "$(dirname "$prefix")" || true # left mounted by a test that was killed
   done
   if [ -n "${ORVEX_XVFB_PID:-}" ]; then
     kill "$ORVEX_XVFB_PID" >/dev/null 2>&1 || true
