@@ -3,11 +3,12 @@
 // sweeps), with the progress dialog on screen:
 //   engine   CorruptFile
 //   blitbar  the calls the engine must make per chunk (WriteFile, rand per byte for the random
-//            sweep, one message step, InvalidateRect, Sleep(0)) against a window of the bar's
-//            size whose paint is one BitBlt: the floor (a') the engine is measured against
+//            sweep, one message step, InvalidateRect, Sleep(0)) and per sweep (FlushFileBuffers)
+//            against a window of the bar's size whose paint is one BitBlt: the floor (a') the
+//            engine is measured against
 //   floor    the same calls against the module's own bar
 //   nowindow the calls without the message step and the InvalidateRect
-//   zeros    WriteFile of zero chunks, the same number of bytes: the I/O limit
+//   zeros    WriteFile of zero chunks, the same number of bytes, each sweep flushed: the I/O limit
 // and on a sandbox folder of files:
 //   files    ClearRaw on the folder, as the shell-link handler hands a selection over: one pass,
 //            the progress dialog on screen, every file overwritten and deleted, the folder removed
@@ -123,6 +124,8 @@ struct Sweeper
             if (sleep)
                 Sleep(0);
         }
+        // As the engine does: each sweep reaches the disk before the next one starts.
+        FlushFileBuffers(file);
     }
 };
 

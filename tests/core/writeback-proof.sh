@@ -30,30 +30,29 @@ truncate -s 24M "$image"
 mkfs.ext2 -q -F "$image"
 mount -o loop "$image" "$volume" || not_run "the loop mount failed"
 
-# path under W:, size, marker (';' ends it, so no marker is part of another)
-selected=(
-  "folder/tiny.txt 13 Orvex:tiny;"
-  "folder/page.bin 4096 Orvex:page;"
-  "folder/sub/mid.bin 200000 Orvex:mid;"
-  "folder/large.bin 1500000 Orvex:large;"
-  "raw.bin 100000 Orvex:raw;"
-  "recycler/S-1-5-21-7/Dc1.txt 30000 Orvex:bin1;"
-  "recycler/S-1-5-21-7/Dc2/inner.bin 60000 Orvex:bin2;"
+# fate (gone: selected; kept: not selected, or kept by the cleaner), path under W:, size, marker
+# (';' ends it, so that no marker is part of another)
+entries=(
+  "gone folder/tiny.txt 13 Orvex:tiny;"
+  "gone folder/page.bin 4096 Orvex:page;"
+  "gone folder/sub/mid.bin 200000 Orvex:mid;"
+  "gone folder/large.bin 1500000 Orvex:large;"
+  "gone raw.bin 100000 Orvex:raw;"
+  "gone recycler/S-1-5-21-7/Dc1.txt 30000 Orvex:bin1;"
+  "gone recycler/S-1-5-21-7/Dc2/inner.bin 60000 Orvex:bin2;"
+  "kept control.txt 100000 Orvex:control;"
+  "kept recycler/S-1-5-21-7/desktop.ini 500 Orvex:desktop;"
 )
-kept=(
-  "control.txt 100000 Orvex:control;"
-  "recycler/S-1-5-21-7/desktop.ini 500 Orvex:desktop;"
-)
-for entry in "${selected[@]}" "${kept[@]}"; do
-  read -r path size marker <<<"$entry"
+found() { grep -c -a -F -- "$1" "$image" || true; } # MARKER: how many stretches of the image hold it
+for entry in "${entries[@]}"; do
+  read -r fate path size marker <<<"$entry"
   mkdir -p "$(dirname "$volume/$path")"
   python3 -c 'import sys; m = sys.argv[2].encode(); n = int(sys.argv[3])
 open(sys.argv[1], "wb").write((m * (n // len(m) + 1))[:n])' "$volume/$path" "$marker" "$size"
 done
 sync -f "$volume"
-found() { grep -c -a -F -- "$1" "$image" || true; } # MARKER: how often the image holds it
-for entry in "${selected[@]}" "${kept[@]}"; do
-  read -r path size marker <<<"$entry"
+for entry in "${entries[@]}"; do
+  read -r fate path size marker <<<"$entry"
   [ "$(found "$marker")" -gt 0 ] || { echo "FAIL: $path is not on the disk before the run"; exit 1; }
 done
 
@@ -69,24 +68,19 @@ host() { # arguments...: one shell-host run on W:, every dialog answered with OK
 host --any-path 'W:\folder'
 host --any-path --handler link 'W:\raw.bin'
 host --recycle
-for entry in "${selected[@]}"; do
-  read -r path size marker <<<"$entry"
-  [ ! -e "$volume/$path" ] || { echo "FAIL: $path is still there"; status=1; }
-done
 [ ! -e "$volume/folder" ] || { echo "FAIL: the folder is still there"; status=1; }
+for entry in "${entries[@]}"; do
+  read -r fate path size marker <<<"$entry"
+  [ -e "$volume/$path" ] && now=kept || now=gone
+  [ "$now" = "$fate" ] || { echo "FAIL: $path: $now"; status=1; }
+done
 
 orvex_writeback_release "$tree"
-for entry in "${selected[@]}"; do
-  read -r path size marker <<<"$entry"
+for entry in "${entries[@]}"; do
+  read -r fate path size marker <<<"$entry"
   count=$(found "$marker")
-  echo "$path ($size bytes, selected): marker found $count times in the image"
-  [ "$count" -eq 0 ] || status=1
-done
-for entry in "${kept[@]}"; do
-  read -r path size marker <<<"$entry"
-  count=$(found "$marker")
-  echo "$path ($size bytes, not selected): marker found $count times in the image"
-  [ "$count" -gt 0 ] || status=1
+  echo "$path ($size bytes, $fate): marker found $count times in the image"
+  { [ "$fate" = gone ] && [ "$count" -eq 0 ]; } || { [ "$fate" = kept ] && [ "$count" -gt 0 ]; } || status=1
 done
 [ "$status" -eq 0 ] && echo "write-back proof: nothing of the selected files is left on the disk"
 exit $status
