@@ -1,5 +1,6 @@
 #include "delete/COrvexDeleteFile.h"
 #include "common/ComPtr.h"
+#include "common/CommandInfo.h"
 #include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "common/Exceptions.h"
@@ -343,18 +344,26 @@ STDMETHODIMP COrvexDeleteFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject *dataOb
     return S_OK;
 }
 
-STDMETHODIMP COrvexDeleteFile::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT, UINT)
+STDMETHODIMP COrvexDeleteFile::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT, UINT flags)
 {
-    // Added for every kind of request, default-only ones included.
+    // A default-only menu (a double-click, Enter) wants only the default verb, which is never
+    // Secure Delete: no item, no published id, and the mutex goes, so that the menu the user
+    // opens next is the same as without this one.
+    if (flags & CMF_DEFAULTONLY) {
+        ReleaseSyncMutex();
+        return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
+    }
     InsertMenuA(menu, indexMenu, MF_BYPOSITION | MF_STRING, idCmdFirst, g_menuText.c_str());
     PublishCommandId(idCmdFirst);
     return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, kCommandsAdded);
 }
 
-// The command has one item and runs whatever verb or offset it is given; the automation
-// methods call it with no argument at all.
-STDMETHODIMP COrvexDeleteFile::InvokeCommand(CMINVOKECOMMANDINFO *)
+// The command of the one item; the automation methods call it with no argument at all.
+STDMETHODIMP COrvexDeleteFile::InvokeCommand(CMINVOKECOMMANDINFO *info)
 {
+    // Another handler's verb or offset, or no dialogs allowed: left to the shell, untouched.
+    if (info && !IsOwnItemCommand(*info))
+        return E_FAIL;
     // A host closing during the run gets its WM_QUIT back when the command returns.
     const CQuitHold quitHold;
     m_bCancelled = false;

@@ -1,5 +1,6 @@
 #include "link/CShelLinkHandler.h"
 #include "common/ComPtr.h"
+#include "common/CommandInfo.h"
 #include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "delete/COrvexDeleteFile.h"
@@ -194,9 +195,14 @@ bool CShelLinkHandler::ReadCommandId(UINT *idCmd)
     return true;
 }
 
-STDMETHODIMP CShelLinkHandler::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT, UINT)
+STDMETHODIMP CShelLinkHandler::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT, UINT flags)
 {
-    // Added for every kind of request, default-only included, like the Secure Delete handler's item.
+    // Like the Secure Delete handler: nothing in a default-only menu, nothing taken from it, and
+    // our handle to the mutex goes, which would otherwise keep the mutex in being for the next menu.
+    if (flags & CMF_DEFAULTONLY) {
+        ReleaseSyncMutex();
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+    }
     InsertMenuA(menu, indexMenu, MF_BYPOSITION | MF_STRING, idCmdFirst, g_menuText.c_str());
     UINT published = 0;
     try {
@@ -210,8 +216,12 @@ STDMETHODIMP CShelLinkHandler::QueryContextMenu(HMENU menu, UINT indexMenu, UINT
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
 }
 
-STDMETHODIMP CShelLinkHandler::InvokeCommand(CMINVOKECOMMANDINFO *)
+STDMETHODIMP CShelLinkHandler::InvokeCommand(CMINVOKECOMMANDINFO *info)
 {
+    // Only our own item: when we took the Secure Delete handler's place, its item left the menu,
+    // so the shell never hands us its offset.
+    if (info && !IsOwnItemCommand(*info))
+        return E_FAIL;
     // Given up before asking, so that a menu opened meanwhile offers Secure Delete again.
     ReleaseSyncMutex();
     if (m_files.IsEmpty() && m_unreachable.IsEmpty())

@@ -1,5 +1,6 @@
 #include "recycle/COrvexRecycleCleaner.h"
 #include "common/ComPtr.h"
+#include "common/CommandInfo.h"
 #include "common/QueryTable.h"
 #include "delete/DirectDeleteHandler.h"
 #include "delete/Requests.h"
@@ -286,6 +287,9 @@ STDMETHODIMP COrvexRecycleCleaner::QueryContextMenu(HMENU menu, UINT indexMenu, 
 
 STDMETHODIMP COrvexRecycleCleaner::InvokeCommand(CMINVOKECOMMANDINFO *info)
 {
+    // Another handler's verb or offset, or no dialogs allowed for our question: not ours.
+    if (info && !IsOwnItemCommand(*info))
+        return E_FAIL;
     try {
         // Init passes no command information and asks nothing.
         if (info) {

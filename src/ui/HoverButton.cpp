@@ -7,6 +7,20 @@
 static const char kClassName[] = "VSButton";
 static const DWORD kDefaultStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 static const DWORD kHoverTime = 1;
+static const LPARAM kKeyWasDown = LPARAM(1) << 30; // a key-down's previous-state bit: a repeat
+
+// A key the dialog manager or the button itself presses a button with.
+static bool IsPressingKey(WPARAM key)
+{
+    return key == VK_RETURN || key == VK_ESCAPE || key == VK_SPACE;
+}
+
+// The repeat of such a key: it has been held since before (the Enter that answered the dialog
+// before this one, say) and is no new answer.
+static bool IsHeldPress(UINT message, WPARAM key, LPARAM keyData)
+{
+    return message == WM_KEYDOWN && (keyData & kKeyWasDown) && IsPressingKey(key);
+}
 
 CHoverButton::CHoverButton() : m_cursor(LoadCursorA(nullptr, IDC_ARROW))
 {
@@ -120,6 +134,14 @@ bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
         result = 1; // the face covers the whole button
         return true;
     case WM_GETDLGCODE:
+        // Held keys come to the button, which drops them, rather than to the dialog manager,
+        // which would press a button with them.
+        if (const MSG *key = reinterpret_cast<const MSG *>(lParam)) {
+            if (IsHeldPress(key->message, key->wParam, key->lParam)) {
+                result = DLGC_WANTMESSAGE;
+                return true;
+            }
+        }
         // To the dialog manager an owner-drawn button is no push button, so Enter would give the
         // default id whatever has the focus: Enter on a focused Cancel would confirm. The focused
         // button answers as the default one, and Enter presses it.
@@ -130,6 +152,11 @@ bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lPar
         result = DefaultProc(message, (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_OWNERDRAW, lParam);
         return true;
     case WM_KEYDOWN:
+        // A user who confirmed with Enter and holds it on must not cancel the run that just started.
+        if (IsHeldPress(message, wParam, lParam)) {
+            result = 0;
+            return true;
+        }
         // Where no dialog manager takes these keys first (the progress dialog runs under the
         // deletion's own message pump), Enter presses the button as Space does and Escape cancels.
         if (wParam == VK_RETURN)

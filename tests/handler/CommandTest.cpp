@@ -9,6 +9,7 @@
 #include "recycle/COrvexRecycleCleaner.h"
 
 #include <algorithm>
+#include <cctype>
 #include <new>
 
 namespace {
@@ -23,7 +24,22 @@ const char kConfirmBins[] = "Do you really want delete items in Recycle Bin(s)\r
 // The records travel as IUnknown pointers but are never COM objects.
 IUnknown *AsUnknown(void *record) { return static_cast<IUnknown *>(record); }
 
-CMINVOKECOMMANDINFO CommandInfo(const char *verb) { return {sizeof(CMINVOKECOMMANDINFO), 0, nullptr, verb, nullptr, nullptr, SW_SHOWNORMAL, 0, nullptr}; }
+// The command information a shell passes: an offset ("0" names the handler's item; "0!" forbids
+// dialogs), an ANSI verb, or "L" and a wide verb (CMIC_MASK_UNICODE, with the item's offset in lpVerb).
+struct CommandInfo : CMINVOKECOMMANDINFOEX
+{
+    explicit CommandInfo(const char *verb) : CMINVOKECOMMANDINFOEX{}, wide(sandbox::Wide(verb + 1))
+    {
+        cbSize = sizeof(CMINVOKECOMMANDINFOEX);
+        const bool offset = std::isdigit(verb[0]), unicode = verb[0] == 'L';
+        lpVerb = offset ? MAKEINTRESOURCEA(verb[0] - '0') : unicode ? nullptr : verb;
+        lpVerbW = unicode ? wide.c_str() : nullptr;
+        fMask = unicode ? CMIC_MASK_UNICODE : offset && verb[1] == '!' ? CMIC_MASK_FLAG_NO_UI : 0;
+        nShow = SW_SHOWNORMAL;
+    }
+    CMINVOKECOMMANDINFO *Get() { return reinterpret_cast<CMINVOKECOMMANDINFO *>(static_cast<CMINVOKECOMMANDINFOEX *>(this)); }
+    std::wstring wide;
+};
 
 // For its lifetime, the Secure Delete class that CoCreateInstance finds on this thread: the
 // module's own, one whose creation fails, or one that answers as a proxy does (IMultiQI) and
@@ -81,16 +97,22 @@ public:
 // another menu gets its Secure Delete item again.
 TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtCancel)
 {
-    // items: files, each in a bin of its own for Recycle; verb "0": the item's offset, nullptr: no
+    // items: files, each in a bin of its own for Recycle; verb: as CommandInfo takes it, nullptr: no
     // command information at all; cancelAt: the write after which Cancel is clicked, or 0;
-    // lockedFile: one more item that cannot be overwritten.
+    // lockedFile: one more item that cannot be overwritten. Another handler's command (a verb, an
+    // offset not ours) or one without dialogs is refused (E_FAIL) before a question, however answered.
     enum Mode { Menu, Raw, RawFolder, Recycle };
     const struct { const char *label; Mode mode; size_t items; DWORD passes; int answer; const char *verb; size_t cancelAt;
                    bool lockedFile; HRESULT result; Paths texts; size_t gone, partly; } rows[] = {
         {"menu, two passes", Menu, 5, 2, IDOK, "0", 0, false, S_OK, {kConfirmSeveral}, 5, 0},
         {"menu, one item declined", Menu, 1, 1, IDCANCEL, nullptr, 0, false, E_FAIL, {kConfirmOne}, 0, 0},
-        {"menu, several declined", Menu, 5, 1, IDCANCEL, "delete", 0, false, S_OK, {kConfirmSeveral}, 0, 0},
-        {"menu, Cancel in the third item", Menu, 5, 1, IDOK, "delete", 15, false, S_OK, {kConfirmSeveral}, 2, 1},
+        {"menu, several declined", Menu, 5, 1, IDCANCEL, "0", 0, false, S_OK, {kConfirmSeveral}, 0, 0},
+        {"menu, Cancel in the third item", Menu, 5, 1, IDOK, "0", 15, false, S_OK, {kConfirmSeveral}, 2, 1},
+        {"menu, verb open", Menu, 2, 1, IDOK, "open", 0, false, E_FAIL, {}, 0, 0},
+        {"menu, wide verb print", Menu, 2, 1, IDOK, "Lprint", 0, false, E_FAIL, {}, 0, 0},
+        {"menu, verb properties", Menu, 1, 1, IDOK, "properties", 0, false, E_FAIL, {}, 0, 0},
+        {"menu, another handler's offset", Menu, 2, 1, IDOK, "1", 0, false, E_FAIL, {}, 0, 0},
+        {"menu, no dialogs allowed", Menu, 2, 1, IDOK, "0!", 0, false, E_FAIL, {}, 0, 0},
         {"ClearRaw, two passes, a report", Raw, 5, 2, 0, nullptr, 0, true, S_OK, {"Unable to corrupt file locked.bin"}, 5, 0},
         {"ClearRaw of a folder, Cancel", RawFolder, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1},
         {"ClearRecycle, two passes", Recycle, 5, 2, 0, nullptr, 0, false, S_OK, {}, 5, 0},
@@ -147,8 +169,7 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
         HRESULT hr = E_UNEXPECTED;
         if (row.mode == Menu) {
             ASSERT_EQ(S_OK, handler->Initialize(nullptr, Selection(selection).Get(), nullptr));
-            CMINVOKECOMMANDINFO info = CommandInfo(row.verb && *row.verb == '0' ? MAKEINTRESOURCEA(0) : row.verb);
-            hr = handler->InvokeCommand(row.verb ? &info : nullptr);
+            hr = handler->InvokeCommand(row.verb ? CommandInfo(row.verb).Get() : nullptr);
         } else {
             hr = row.mode == Recycle ? handler->ClearRecycle(AsUnknown(&recycle)) : handler->ClearRaw(AsUnknown(&list));
         }
@@ -329,10 +350,13 @@ TEST(SecureDeleteAutomation, ForeignPointersAreRefusedUnreadAndARecordIsForgotte
 // class, or one that answers as a proxy, which would read the record as an interface: E_FAIL and
 // nothing deleted. The cleaner empties the first per-user folder of a bin and the bins it found,
 // desktop.ini and the bin folders staying, also names that only read "desktop.ini" in best fit.
+// Another handler's command, or one without dialogs, each handler refuses (E_FAIL) without a question.
 TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
 {
     enum Front { LinkMenu, CleanerMenu, CleanerInit };
-    const struct { const char *label; Front front; CDeleteClass::Kind kind; bool mta; int answer; HRESULT result; bool deleted; } rows[] = {
+    const std::vector<const char *> foreign = {"open", "print", "properties", "Lopen", "Lprint", "Lproperties", "1", "0!"};
+    const struct { const char *label; Front front; CDeleteClass::Kind kind; bool mta; int answer; HRESULT result; bool deleted;
+                   std::vector<const char *> verbs = {"0"}; } rows[] = {
         {"shell-link handler", LinkMenu, CDeleteClass::Real, false, IDOK, S_OK, true},
         {"shell-link handler in the MTA", LinkMenu, CDeleteClass::Failing, true, IDOK, S_OK, true},
         {"shell-link handler declined", LinkMenu, CDeleteClass::Real, false, IDCANCEL, S_OK, false},
@@ -343,6 +367,8 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
         {"cleaner declined", CleanerMenu, CDeleteClass::Real, false, IDCANCEL, S_OK, false},
         {"cleaner, a proxy", CleanerMenu, CDeleteClass::Proxy, false, IDOK, E_FAIL, false},
         {"cleaner's Init", CleanerInit, CDeleteClass::Real, false, 0, S_OK, true},
+        {"shell-link handler, another's commands", LinkMenu, CDeleteClass::Real, false, 0, E_FAIL, false, foreign},
+        {"cleaner, another's commands", CleanerMenu, CDeleteClass::Real, false, 0, E_FAIL, false, foreign},
     };
     const WPaths bins = {L"S:\\recycler\\S-1-5-21-1\\", L"S:\\recycler\\S-1-5-21-2\\", L"T:\\recycled\\"};
     const WPaths binFiles = {L"Dc1.txt", L"INFO2", L"Dc2\\inner\\photo.jpg", L"Dc2\\Desktop.ini", L"Dc3\\",
@@ -372,20 +398,17 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
         if (!cleaner)
             items = links;
         CDeleteClass deleteClass(row.kind);
-        HRESULT hr = E_UNEXPECTED;
+        std::vector<HRESULT> results;
         Paths texts;
         const auto run = [&] {
             DialogAnswerer answers({row.answer});
-            if (cleaner) {
-                CComPtr<COrvexRecycleCleaner> handler = NewCleaner();
-                handler->Initialize(nullptr, nullptr, nullptr);
-                CMINVOKECOMMANDINFO info = CommandInfo(MAKEINTRESOURCEA(0));
-                hr = row.front == CleanerInit ? handler->Init() : handler->InvokeCommand(&info);
-            } else {
-                CComPtr<CShelLinkHandler> handler = NewLinkHandler();
-                ASSERT_EQ(S_OK, handler->Initialize(nullptr, Selection(links).Get(), nullptr));
-                hr = handler->InvokeCommand(nullptr);
-            }
+            CComPtr<COrvexRecycleCleaner> bins = NewCleaner();
+            CComPtr<CShelLinkHandler> handler = NewLinkHandler();
+            bins->Initialize(nullptr, nullptr, nullptr);
+            ASSERT_EQ(S_OK, handler->Initialize(nullptr, Selection(links).Get(), nullptr));
+            IContextMenu *menu = cleaner ? static_cast<IContextMenu *>(bins.Get()) : handler.Get();
+            for (const char *verb : row.verbs)
+                results.push_back(row.front == CleanerInit ? bins->Init() : menu->InvokeCommand(CommandInfo(verb).Get()));
             texts = answers.Texts();
         };
         if (row.mta)
@@ -393,7 +416,7 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
         else
             run();
 
-        EXPECT_EQ(row.result, hr);
+        EXPECT_EQ(std::vector<HRESULT>(row.verbs.size(), row.result), results);
         EXPECT_EQ(row.answer ? Paths{cleaner ? kConfirmBins : kConfirmLink} : Paths(), texts);
         EXPECT_EQ(0, deleteClass.calls) << "a proxy was handed the record";
         for (const std::wstring &item : items)

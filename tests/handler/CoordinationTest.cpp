@@ -83,10 +83,10 @@ private:
 } // namespace
 
 // Each handler inserts its one item at the place the host gives and counts it in its result,
-// for every kind of request; the cleaner's only in a full menu, greyed when there is nothing to
-// empty or another cleaner is alive. A shell-link handler that finds the Secure Delete handler in
-// the menu (it holds the mutex and published its id) takes that item's place. None of them
-// answers GetCommandString.
+// except in a default-only menu (a double-click); the cleaner's only in a full menu, greyed when
+// there is nothing to empty or another cleaner is alive. A shell-link handler that finds the
+// Secure Delete handler in the menu (it holds the mutex and published its id) takes that item's
+// place, also while handlers of a default-only menu live. None of them answers GetCommandString.
 TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
 {
     sandbox::RemoveBins();
@@ -96,8 +96,9 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     const std::string greyed = std::string(kBinItem) + " (greyed)";
     enum Kind { Delete, Link, Cleaner };
     const struct { const char *label; Kind kind; UINT flags; Items items; HRESULT result; } rows[] = {
-        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1}, {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, added(kItem), 1},
+        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1}, {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, plain, 0},
         {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1}, {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
+        {"shell link, default only", Link, CMF_DEFAULTONLY, plain, 0},
         {"cleaner", Cleaner, CMF_NORMAL, added(kBinItem), 1}, {"cleaner, verbs only", Cleaner, CMF_VERBSONLY, added(kBinItem), 1},
         {"cleaner, explore", Cleaner, CMF_EXPLORE, plain, 1}, {"cleaner, default only", Cleaner, CMF_DEFAULTONLY, plain, 0},
     };
@@ -133,6 +134,16 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     }
     EXPECT_EQ(DWORD(WAIT_FAILED), WaitFromAnotherThread(kCleanerMutex)) << "every handle closed at the final release";
 
+    // A default-only menu whose handlers live on publishes nothing and holds no mutex.
+    CComPtr<COrvexDeleteFile> quick = Initialized(NewHandler());
+    CComPtr<CShelLinkHandler> quickLink = Initialized(NewLinkHandler());
+    HMENU defaults = CreatePopupMenu();
+    quick->QueryContextMenu(defaults, 0, 5, 90, CMF_DEFAULTONLY);
+    quickLink->QueryContextMenu(defaults, 0, 6, 90, CMF_DEFAULTONLY);
+    EXPECT_EQ(Items(), MenuItems(defaults));
+    EXPECT_EQ(0u, ReadCommandBlock());
+    DestroyMenu(defaults);
+
     // Both Secure Delete handlers in one menu: the shell-link handler's item stays. It finds the
     // other's item by the id published in the named command-id block, with all 32 bits; the block
     // goes with the last handler.
@@ -148,6 +159,7 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     DestroyMenu(menu);
     first.Reset();
     link.Reset();
+    quick.Reset();
     EXPECT_EQ(0u, ReadCommandBlock()) << "the block goes with the last handler";
     sandbox::RemoveBins();
 }

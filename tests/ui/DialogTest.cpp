@@ -16,6 +16,7 @@ const char kCaption[] = "Talmior 2005 Trial";
 const char kMessage[] = "Unable to corrupt file budget-2005.xls";
 const char kQuestion[] = "Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?";
 const int kCloseButton = -1;
+const char kHeld = '~'; // before a key in Act: it comes as a repeat, held down since before the dialog
 const DWORD kMove = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
 
 // Runs the thread's message loop until done() or the timeout; returns done().
@@ -134,7 +135,8 @@ void ExpectHitTestsAtNegativeCoordinates(HWND dialog)
 }
 
 // Checks the layout, then presses the keys in turn on whatever has the thread's focus (their
-// virtual-key codes are their characters) and clicks a button (IDOK, IDCANCEL, kCloseButton) or none.
+// virtual-key codes are their characters; see kHeld) and clicks a button (IDOK, IDCANCEL,
+// kCloseButton) or none.
 std::function<void(HWND)> Act(const char *keys, int click, DWORD thread)
 {
     return [=](HWND dialog) {
@@ -143,9 +145,10 @@ std::function<void(HWND)> Act(const char *keys, int click, DWORD thread)
             GUITHREADINFO info = {};
             info.cbSize = sizeof(info);
             GetGUIThreadInfo(thread, &info);
+            const LPARAM down = *key == kHeld ? (++key, 0x40000001) : 1;
             const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(*key, 0)) << 16;
             for (UINT message : {WM_KEYDOWN, WM_KEYUP})
-                PostMessageA(info.hwndFocus, message, *key, scan | (message == WM_KEYUP ? 0xC0000001 : 1));
+                PostMessageA(info.hwndFocus, message, *key, scan | (message == WM_KEYUP ? 0xC0000001 : down));
         }
         if (!click)
             return;
@@ -186,7 +189,7 @@ DWORD GuiObjects(DWORD kind)
 } // namespace
 
 // Enter and Space press the focused button (the focus starts on OK, Tab moves it on), Escape and
-// the close button cancel. The confirmation is one object for every showing, and its rows
+// the close button cancel; held on from before (a repeat), none of them presses anything. The confirmation is one object for every showing, and its rows
 // alternate: a confirmation that carried over to the next showing would show. The progress
 // dialog, which has no dialog manager in its loop, raises the cancel flag and hides.
 TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
@@ -199,6 +202,8 @@ TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
         {Confirm, "\t\t\r", 0, 1}, {Confirm, "\t ", 0, 2}, {Confirm, "", IDOK, 1}, {Confirm, "", IDCANCEL, 2},
         {Progress, "", IDCANCEL, 2}, {Progress, "", kCloseButton, 2}, {Progress, "\r", 0, 2},
         {Progress, "\t", 0, 0}, {Progress, " ", 0, 2}, {Progress, "\x1b", 0, 2},
+        {Message, "~\r\x1b", 0, 2}, {Confirm, "~ \x1b", 0, 2}, {Confirm, "~\x1b\r", 0, 1},
+        {Progress, "~\r", 0, 0}, {Progress, "~\x1b~ ", 0, 0},
     };
     CConfirmDlg confirm;
     CProgressDlg progress;

@@ -122,7 +122,8 @@ void PrintHostUsage()
         "                         unless it was registered before) and create the handlers through\n"
         "                         the registry; without it an unregistered module is loaded directly\n"
         "  --item TEXT            the menu item to invoke\n"
-        "  --verb VERB            invoke with a string verb instead of the item's offset\n"
+        "  --verb VERB            invoke with a string verb instead of the item's offset (the\n"
+        "                         handlers answer every verb E_FAIL: it is another handler's)\n"
         "  --menu-only            list the menu, invoke nothing\n"
         "  --init-only            exit with the first handler's Initialize result\n"
         "  --any-path             allow paths outside the sandbox drives S: and T:\n");
