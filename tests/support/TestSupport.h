@@ -42,6 +42,8 @@ bool Exists(const std::wstring &path);
 std::wstring ShortName(const std::wstring &path);
 // Every recycle folder of S: and T:, gone.
 void RemoveBins();
+// The current user's bin on a drive as Vista and later keep it: "S:\$Recycle.Bin\<SID>\".
+std::wstring UserBin(wchar_t drive);
 
 } // namespace sandbox
 
@@ -91,8 +93,8 @@ private:
 };
 
 // While it lives, follows the module's file calls: every write (what and where), every path it
-// opens or deletes, and for each deleted file its writes; lets no SHEmptyRecycleBinA call reach
-// the shell, but notes each.
+// opens or deletes, and for each deleted file its writes; lets no SHEmptyRecycleBinA or
+// SHChangeNotify call reach the shell, but notes each.
 struct CFileCalls
 {
     struct Write { std::string path; LONGLONG offset; DWORD size; BYTE first; bool uniform; }; // uniform: all bytes alike
@@ -104,7 +106,8 @@ struct CFileCalls
     std::vector<std::pair<std::string, DWORD>> emptiedBins; // root and flags
     std::function<void(size_t)> onWrite;                    // after each write, with their number
     std::map<HANDLE, std::string> openForWriting;           // path by handle
-    CImportHook create, write, remove, empty;                // last: gone first
+    Paths updatedFolders;                                    // SHCNE_UPDATEDIR by path; other events as "?"
+    CImportHook create, write, remove, empty, notify;        // last: gone first
 };
 
 // The pass count ("Slider") as the product's main program writes it. The maker's key goes with
