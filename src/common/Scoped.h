@@ -66,6 +66,11 @@ struct MappedViewTraits
     static void *Invalid() { return nullptr; }
     static void Close(void *p) { UnmapViewOfFile(p); }
 };
+struct LocalMemoryTraits
+{
+    static HLOCAL Invalid() { return nullptr; }
+    static void Close(HLOCAL p) { LocalFree(p); }
+};
 struct VirtualBlockTraits
 {
     static void *Invalid() { return nullptr; }
@@ -99,6 +104,7 @@ using CFindHandle = CScoped<HANDLE, FindHandleTraits>;
 using CRegKey = CScoped<HKEY, RegKeyTraits>;
 using CMappedView = CScoped<void *, MappedViewTraits>;
 using CVirtualBlock = CScoped<void *, VirtualBlockTraits>;
+using CLocalMemory = CScoped<HLOCAL, LocalMemoryTraits>; // what the system hands out with LocalAlloc
 using CBitmap = CScoped<HBITMAP, GdiObjectTraits<HBITMAP>>;
 using CFont = CScoped<HFONT, GdiObjectTraits<HFONT>>;
 using CBrush = CScoped<HBRUSH, GdiObjectTraits<HBRUSH>>;

@@ -4,6 +4,7 @@
 #include "common/DropList.h"
 #include "common/QueryTable.h"
 #include "common/Exceptions.h"
+#include "delete/LinkGuard.h"
 #include "delete/MessagePump.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
@@ -77,24 +78,46 @@ HRESULT RunPathListCommand(COrvexDeleteFile &handler, size_t count)
     return S_OK;
 }
 
+// The desktop's Recycle Bin icon shows full or empty; shell32 offers the call since Windows XP.
+void UpdateRecycleBinIcon()
+{
+    using UpdateIcon = void(WINAPI *)();
+    const HMODULE shell = GetModuleHandleA("shell32.dll");
+    const FARPROC update = shell ? GetProcAddress(shell, "SHUpdateRecycleBinIcon") : nullptr;
+    if (update)
+        reinterpret_cast<UpdateIcon>(reinterpret_cast<void *>(update))();
+}
+
 // From ClearRecycle: each bin folder is cleaned, then emptied in the shell's books too. A bin
-// cancelled half-way is left as the shell sees it.
+// cancelled half-way is left as the shell sees it. The shell learns of every bin that lost
+// anything, so that the desktop icon and an open Recycle Bin window show what is left.
 HRESULT RunRecycleCommand(COrvexDeleteFile &handler, size_t count)
 {
     const RecycleRequest *request = handler.m_pRecycleRequest;
     if (!CLiveRecord::IsLive(request, CLiveRecord::RecycleKind) || !request->useKeepList)
         return E_FAIL;
     CProgressShown progress(handler);
+    const size_t deletedBefore = handler.m_deletedItems;
     for (size_t i = 0; i < count; ++i) {
         if (handler.m_bCancelled)
             break;
         const String folder = handler.m_paths[i];
+        // A bin that has gone since it was found, or is now a link, is nobody's bin to empty.
+        if (!PathIsDirectoryA(folder.c_str()) || IsLinkPath(folder))
+            continue;
+        const size_t deletedBeforeBin = handler.m_deletedItems;
         handler.DeletePath(folder, handler.m_progress);
-        if (handler.m_bCancelled)
+        const bool cancelled = handler.m_bCancelled;
+        if (!cancelled)
+            SHEmptyRecycleBinA(nullptr, folder.c_str(), kEmptyBinQuietly);
+        if (handler.m_deletedItems != deletedBeforeBin)
+            SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, folder.c_str(), nullptr);
+        if (cancelled)
             break;
-        SHEmptyRecycleBinA(nullptr, folder.c_str(), kEmptyBinQuietly);
         DispatchOnePendingMessage();
     }
+    if (handler.m_deletedItems != deletedBefore)
+        UpdateRecycleBinIcon();
     return S_OK;
 }
 
@@ -168,7 +191,7 @@ HRESULT RunRequest(COrvexDeleteFile &handler, IUnknown *pUnk, CLiveRecord::Kind 
 
 COrvexDeleteFile::COrvexDeleteFile()
     : m_refCount(0), m_passCount(0), m_bCancelled(false), m_pRecycleRequest(nullptr), m_pPathListRequest(nullptr),
-      m_bMutexExisted(false), m_pCheckedFile(nullptr)
+      m_bMutexExisted(false), m_pCheckedFile(nullptr), m_deletedItems(0)
 {
     g_module.Lock();
 }

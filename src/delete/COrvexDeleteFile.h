@@ -80,6 +80,8 @@ public:
     const LinkCheck *CheckedFileFor(const String &path) const;
     // Selected items that no path reaches, as they can be shown; reported when the command runs.
     PathList m_unreachable;
+    // Files and folders this handler has deleted: a Recycle Bin run tells the shell of the bins it changed.
+    size_t m_deletedItems;
 };
 
 // The part of a path after its last backslash.

@@ -38,16 +38,23 @@ bool IsDotEntry(const wchar_t *name)
     return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
-// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names. The
-// record is read only while it is one of the module's live records.
-bool IsKept(const RecycleRequest *request, const wchar_t *name)
+// Files that must stay in a Recycle Bin (its desktop.ini): exact, case-sensitive names, anywhere
+// in the bin. A per-user bin of Vista and later keeps only its own one, in any case: a folder in
+// it is a deleted folder, which goes whole. The record is read only while it is one of the
+// module's live records.
+bool IsKept(const RecycleRequest *request, const String &folder, const wchar_t *name)
 {
     if (!CLiveRecord::IsLive(request, CLiveRecord::RecycleKind) || !request->useKeepList)
         return false;
+    const PerUserBinPlace place = PlaceInPerUserBin(folder);
+    if (place == PerUserBinPlace::Inside)
+        return false;
     const PathList &keepList = request->keepList;
-    for (size_t i = 0; i < keepList.Count(); ++i)
-        if (ToWide(keepList[i]) == name)
+    for (size_t i = 0; i < keepList.Count(); ++i) {
+        const std::wstring kept = ToWide(keepList[i]);
+        if (place == PerUserBinPlace::Bin ? _wcsicmp(kept.c_str(), name) == 0 : kept == name)
             return true;
+    }
     return false;
 }
 
@@ -96,7 +103,7 @@ bool DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgres
         }
         if (PathIsDirectoryA(fullPath.c_str()))
             handler.DeleteFolderList(SinglePath(fullPath), true, dialog);
-        else if (!IsKept(handler.m_pRecycleRequest, entry.cFileName))
+        else if (!IsKept(handler.m_pRecycleRequest, path, entry.cFileName))
             handler.SecureDeleteFile(fullPath, dialog);
     } while (FindNextFileW(search.Get(), &entry));
     if (GetLastError() == ERROR_NO_MORE_FILES)
@@ -179,7 +186,8 @@ HRESULT COrvexDeleteFile::DeleteFolderList(const PathList &paths, bool removeFol
         if (removeFolders && seenWhole && !PathIsRootA(path.c_str())) {
             // Fails while anything is left inside (kept, failed, cancelled): the folder stays.
             ResetAttributes(path, &kPlainAttributes);
-            RemoveDirectoryA(path.c_str());
+            if (RemoveDirectoryA(path.c_str()))
+                ++m_deletedItems;
         }
     }
     return result;
@@ -242,6 +250,8 @@ HRESULT COrvexDeleteFile::SecureDeleteFile(const String &path, CProgressDlg &dia
     hr = RemoveFile(path);
     if (FAILED(hr))
         ReportNotDeleted(path);
+    else
+        ++m_deletedItems;
     return hr;
 }
 

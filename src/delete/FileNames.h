@@ -11,3 +11,11 @@ String FileNamePartInCodePage(const String &path, UINT codePage);
 // The path of an entry of a folder: one backslash between the two, also after a folder that
 // already ends in one (a drive's root "T:\", a Recycle Bin folder).
 String JoinPath(const String &folder, const String &name);
+
+// Windows Vista and later keep each user's Recycle Bin as X:\$Recycle.Bin\<the user's SID>\.
+extern const char kPerUserBinsName[];
+
+// Where a folder lies in a bin of that layout: the user's bin folder itself, a folder inside it
+// (a deleted folder), or in no such bin.
+enum class PerUserBinPlace { None, Bin, Inside };
+PerUserBinPlace PlaceInPerUserBin(const String &folder);

@@ -3,12 +3,14 @@
 #include "common/CommandInfo.h"
 #include "common/QueryTable.h"
 #include "delete/DirectDeleteHandler.h"
+#include "delete/FileNames.h"
 #include "delete/Requests.h"
 #include "module/Module.h"
 #include "module/TypeInfo.h"
 #include "ui/ConfirmDlg.h"
 
 #include <mbstring.h>
+#include <sddl.h>
 #include <shlwapi.h>
 #include <cstring>
 #include <new>
@@ -20,6 +22,7 @@ const size_t kDriveEntryLength = 4; // letter, colon, backslash, terminating zer
 const char kDriveSeparator[] = ":\\";
 const char kNtBinName[] = "recycler";
 const char kOtherBinName[] = "recycled";
+const DWORD kFirstPerUserBinsVersion = 6;
 const char kAllEntries[] = "*.*";
 const char kKeptFileName[] = "desktop.ini";
 const char kConfirmPrefix[] = "Do you really want delete items in Recycle Bin(s)\rusing ";
@@ -35,11 +38,47 @@ bool IsHousekeeping(const char *lowerName)
     return false;
 }
 
-bool IsNtFamily()
+// Zero-filled when the system does not answer: then neither family nor version is known.
+OSVERSIONINFOA SystemVersion()
 {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    if (!GetVersionExA(&version))
+        version = OSVERSIONINFOA();
+    return version;
+}
+
+bool IsNtFamily()
+{
+    return SystemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+// NT 6.0 (Vista) and later keep a bin per user and drive: X:\$Recycle.Bin\<the user's SID>\.
+bool KeepsPerUserBins()
+{
+    const OSVERSIONINFOA version = SystemVersion();
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= kFirstPerUserBinsVersion;
+}
+
+// The process token's user as text (S-1-5-21-...), or an empty string when the system cannot say.
+String CurrentUserSid()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return String();
+    const CKernelHandle ownedToken(token);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenUser, &info, sizeof(info), &size))
+        return String();
+    char *text = nullptr;
+    if (!ConvertSidToStringSidA(info.user.User.Sid, &text))
+        return String();
+    const CLocalMemory ownedText(text);
+    return String(text);
 }
 
 // The file-system path the shell gives for the Recycle Bin, or an empty string: it is a virtual
@@ -184,6 +223,7 @@ void COrvexRecycleCleaner::ScanDrives()
     char drives[kPathBufferSize] = {};
     if (GetLogicalDriveStringsA(kPathBufferSize, drives) == 0)
         return;
+    const String userSid = CurrentUserSid();
     // The buffer is zero-filled, so the first zero after the list's own final zero ends the walk.
     int zeros = 0;
     for (size_t i = 0; i < kPathBufferSize;) {
@@ -193,18 +233,43 @@ void COrvexRecycleCleaner::ScanDrives()
             ++i;
             continue;
         }
-        AddDriveBin(drives[i]);
+        AddDriveBin(drives[i], userSid);
         i += kDriveEntryLength;
     }
 }
 
-void COrvexRecycleCleaner::AddDriveBin(char letter)
+void COrvexRecycleCleaner::AddDriveBin(char letter, const String &userSid)
 {
     const String root = String(&letter, 1) + kDriveSeparator;
     // Removable, network and CD-ROM drives are never cleaned.
     if (GetDriveTypeA(root.c_str()) != DRIVE_FIXED)
         return;
 
+    String path;
+    const String perUserBins = root + kPerUserBinsName + "\\";
+    if (KeepsPerUserBins() && PathFileExistsA(perUserBins.c_str())) {
+        // Only the user's own bin: the folders beside it are other users', and refused to us anyway.
+        // A drive where this user never deleted anything has no bin of theirs.
+        if (userSid.IsEmpty())
+            return;
+        path = perUserBins + userSid;
+        AppendBackslash(path);
+    } else {
+        path = SharedBinPath(root);
+        if (path.IsEmpty())
+            return;
+    }
+    if (!IsBinEmpty(path)) {
+        m_bNothingToDelete = false;
+        m_bins.Append(path);
+    }
+}
+
+// The bin folder of Windows 95 to XP, one per drive for all users, or an empty string: its name
+// as the shell gives it or by the system's family, the other name when that is missing, and in
+// it, on NT, the first folder named like a user's.
+String COrvexRecycleCleaner::SharedBinPath(const String &root)
+{
     String name = ShellBinName();
     if (name.IsEmpty())
         name = IsNtFamily() ? kNtBinName : kOtherBinName;
@@ -213,18 +278,14 @@ void COrvexRecycleCleaner::AddDriveBin(char letter)
         name = std::strcmp(name.c_str(), kNtBinName) == 0 ? kOtherBinName : kNtBinName;
         path = root + name + "\\";
         if (!PathFileExistsA(path.c_str()))
-            return;
+            return String();
     }
-
     const String userFolder = FindUserFolder(path);
     if (!userFolder.IsEmpty()) {
         path += userFolder;
         AppendBackslash(path);
     }
-    if (!IsBinEmpty(path)) {
-        m_bNothingToDelete = false;
-        m_bins.Append(path);
-    }
+    return path;
 }
 
 String COrvexRecycleCleaner::FindUserFolder(const String &path)

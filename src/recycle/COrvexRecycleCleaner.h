@@ -56,5 +56,6 @@ public:
 
 private:
     void ScanDrives();
-    void AddDriveBin(char letter);
+    void AddDriveBin(char letter, const String &userSid);
+    String SharedBinPath(const String &root);
 };

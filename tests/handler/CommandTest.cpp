@@ -91,19 +91,22 @@ public:
 // Every file goes only after it was written over 3 times per pass, however the command was
 // started. A Cancel click stops the run: what was done is done, the file being written stays
 // partly overwritten, the items after it stay whole, attributes included, and a bin is emptied in
-// the shell's books (quietly) only when it was done. Declining deletes nothing (E_FAIL when one
+// the shell's books (quietly) only when it was done; the shell is told of every bin that lost
+// anything, also a cancelled one. Declining deletes nothing (E_FAIL when one
 // item was asked about). A host's WM_QUIT met during the run is queued again, once, when the
 // command returns, and a report in the middle of the run still waits for the user. Meanwhile
 // another menu gets its Secure Delete item again.
 TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtCancel)
 {
-    // items: files, each in a bin of its own for Recycle; verb: as CommandInfo takes it, nullptr: no
-    // command information at all; cancelAt: the write after which Cancel is clicked, or 0;
-    // lockedFile: one more item that cannot be overwritten. Another handler's command (a verb, an
-    // offset not ours) or one without dialogs is refused (E_FAIL) before a question, however answered.
-    enum Mode { Menu, Raw, RawFolder, Recycle };
+    // items: files, each in a bin of its own for Recycle, all in one folder for the folder modes;
+    // verb: as CommandInfo takes it, nullptr: no command information at all; cancelAt: the write
+    // after which Cancel is clicked, or 0; lockedFile: one more item that cannot be overwritten;
+    // emptied, told: the first bins emptied in the shell's books, and those the shell was told of.
+    // Another handler's command (a verb, an offset not ours) or one without dialogs is refused
+    // (E_FAIL) before a question, however answered.
+    enum Mode { Menu, Raw, RawFolder, Recycle, RecycleFolder };
     const struct { const char *label; Mode mode; size_t items; DWORD passes; int answer; const char *verb; size_t cancelAt;
-                   bool lockedFile; HRESULT result; Paths texts; size_t gone, partly; } rows[] = {
+                   bool lockedFile; HRESULT result; Paths texts; size_t gone, partly, emptied = 0, told = 0; } rows[] = {
         {"menu, two passes", Menu, 5, 2, IDOK, "0", 0, false, S_OK, {kConfirmSeveral}, 5, 0},
         {"menu, one item declined", Menu, 1, 1, IDCANCEL, nullptr, 0, false, E_FAIL, {kConfirmOne}, 0, 0},
         {"menu, several declined", Menu, 5, 1, IDCANCEL, "0", 0, false, S_OK, {kConfirmSeveral}, 0, 0},
@@ -115,29 +118,28 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
         {"menu, no dialogs allowed", Menu, 2, 1, IDOK, "0!", 0, false, E_FAIL, {}, 0, 0},
         {"ClearRaw, two passes, a report", Raw, 5, 2, 0, nullptr, 0, true, S_OK, {"Unable to corrupt file locked.bin"}, 5, 0},
         {"ClearRaw of a folder, Cancel", RawFolder, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1},
-        {"ClearRecycle, two passes", Recycle, 5, 2, 0, nullptr, 0, false, S_OK, {}, 5, 0},
-        {"ClearRecycle, Cancel in the third bin", Recycle, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1},
+        {"ClearRecycle, two passes", Recycle, 5, 2, 0, nullptr, 0, false, S_OK, {}, 5, 0, 5, 5},
+        {"ClearRecycle, Cancel in the third bin", Recycle, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1, 2, 2},
+        {"ClearRecycle of one bin, Cancel", RecycleFolder, 5, 1, 0, nullptr, 15, false, S_OK, {}, 2, 1, 0, 1},
     };
     const std::string bytes(2 * 51200, 'k');
     const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         const std::wstring root = sandbox::FreshFolder(L"modes");
+        const bool oneFolder = row.mode == RawFolder || row.mode == RecycleFolder, bins = row.mode == Recycle || row.mode == RecycleFolder;
         WPaths files, selection;
         for (size_t i = 0; i < row.items; ++i) {
             const std::wstring name = L"f" + std::to_wstring(i) + L".bin";
-            const std::wstring bin = root + L"\\b" + std::to_wstring(i) + L"\\";
-            files.push_back(row.mode == Recycle ? bin + name : row.mode == RawFolder ? root + L"\\dir\\" + name
-                                                                                     : root + L"\\" + name);
+            const std::wstring bin = oneFolder ? root + L"\\dir\\" : root + L"\\b" + std::to_wstring(i) + L"\\";
+            files.push_back(bins || oneFolder ? bin + name : root + L"\\" + name);
             sandbox::Make(files.back(), bytes);
             SetFileAttributesW(files.back().c_str(), attributes);
-            if (row.mode == Recycle)
+            if (bins)
                 sandbox::Make(bin + L"desktop.ini", "[.ShellClassInfo]");
-            if (row.mode != RawFolder)
-                selection.push_back(row.mode == Recycle ? bin : files.back());
+            if (!oneFolder || i == 0)
+                selection.push_back(row.mode == RawFolder ? root + L"\\dir" : bins ? bin : files.back());
         }
-        if (row.mode == RawFolder)
-            selection.push_back(root + L"\\dir");
         const std::wstring locked = root + L"\\locked.bin";
         sandbox::Make(locked);
         const CFileHandle lock(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -160,9 +162,11 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
         DialogAnswerer answers({row.answer ? row.answer : IDOK, IDOK});
         PathListRequest list;
         RecycleRequest recycle;
+        Paths narrow;
         for (const std::wstring &path : selection) {
-            list.paths.Append(sandbox::Narrow(path).c_str());
-            recycle.folders.Append(sandbox::Narrow(path).c_str());
+            narrow.push_back(sandbox::Narrow(path));
+            list.paths.Append(narrow.back().c_str());
+            recycle.folders.Append(narrow.back().c_str());
         }
         recycle.useKeepList = true;
         recycle.keepList.Append("desktop.ini");
@@ -171,7 +175,7 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
             ASSERT_EQ(S_OK, handler->Initialize(nullptr, Selection(selection).Get(), nullptr));
             hr = handler->InvokeCommand(row.verb ? CommandInfo(row.verb).Get() : nullptr);
         } else {
-            hr = row.mode == Recycle ? handler->ClearRecycle(AsUnknown(&recycle)) : handler->ClearRaw(AsUnknown(&list));
+            hr = bins ? handler->ClearRecycle(AsUnknown(&recycle)) : handler->ClearRaw(AsUnknown(&list));
         }
 
         EXPECT_EQ(row.result, hr);
@@ -184,7 +188,7 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
             partly += exists && now != bytes;
             // The walk of a cancelled folder still visits every later entry, which resets its
             // attributes without writing a byte; the other loops stop at the next item.
-            if (exists && now == bytes && row.mode != RawFolder) {
+            if (exists && now == bytes && !oneFolder) {
                 EXPECT_EQ(attributes, GetFileAttributesW(file.c_str()) & attributes) << "a whole item is left as it was";
             }
         }
@@ -192,15 +196,15 @@ TEST(SecureDeleteCommand, EveryWayOfStartingItOverwritesBeforeDeletingOrStopsAtC
         EXPECT_EQ(row.partly, partly);
         for (const auto &deleted : calls.writesBeforeDeletion)
             EXPECT_EQ(3 * row.passes * 2, deleted.second) << deleted.first;
-        if (row.mode == Recycle) {
-            EXPECT_EQ(row.gone, calls.emptiedBins.size()) << "bins emptied in the shell's books";
-            for (size_t i = 0; i < calls.emptiedBins.size(); ++i)
-                EXPECT_EQ(std::make_pair(sandbox::Narrow(selection[i]), DWORD(SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND)),
-                          calls.emptiedBins[i]);
-            for (const std::wstring &bin : selection)
+        EXPECT_EQ(row.emptied, calls.emptiedBins.size()) << "bins emptied in the shell's books";
+        for (size_t i = 0; i < calls.emptiedBins.size(); ++i)
+            EXPECT_EQ(std::make_pair(narrow[i], DWORD(SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND)), calls.emptiedBins[i]);
+        EXPECT_EQ(Paths(narrow.begin(), narrow.begin() + row.told), calls.updatedFolders) << "bins the shell was told of";
+        for (const std::wstring &bin : selection)
+            if (bins) {
                 EXPECT_EQ("[.ShellClassInfo]", sandbox::Read(bin + L"desktop.ini"));
-        }
-        EXPECT_EQ(row.mode == RawFolder, sandbox::Exists(root + L"\\dir")) << "a folder cancelled half-way stays";
+            }
+        EXPECT_EQ(oneFolder, sandbox::Exists(root + L"\\dir")) << "a folder cancelled half-way stays, and so does a bin";
         MSG quit = {};
         const bool wrote = !calls.writes.empty();
         EXPECT_EQ(wrote, PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE) << "the quit was dropped";
@@ -305,8 +309,9 @@ TEST(SecureDeleteCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNot
 
 // ClearRaw and ClearRecycle take only the module's own live records: anything else (another
 // record that looks alike, one that has gone, a real COM object as an automation client hands over)
-// is refused before a byte of it is read. A record is the caller's for its one call: afterwards
-// the same handler runs a path list without a question, and no keep list spares anything.
+// is refused before a byte of it is read. A bin that has gone since it was found is passed over
+// unreported and left to the shell. A record is the caller's for its one call: afterwards the same
+// handler runs a path list without a question, and no keep list spares anything.
 TEST(SecureDeleteAutomation, ForeignPointersAreRefusedUnreadAndARecordIsForgottenWhenItsCallReturns)
 {
     const std::wstring folder = sandbox::FreshFolder(L"foreign");
@@ -336,7 +341,10 @@ TEST(SecureDeleteAutomation, ForeignPointersAreRefusedUnreadAndARecordIsForgotte
     RecycleRequest other;
     other.useKeepList = true;
     other.keepList.Append("desktop.ini");
+    other.folders.Append(sandbox::Narrow(folder + L"\\gone\\").c_str());
+    CFileCalls calls;
     EXPECT_EQ(S_OK, handler->ClearRecycle(AsUnknown(&other)));
+    EXPECT_TRUE(calls.emptiedBins.empty() && calls.updatedFolders.empty()) << "a bin that has gone was emptied";
     PathListRequest list;
     list.paths.Append(sandbox::Narrow(folder + L"\\bin").c_str());
     EXPECT_EQ(S_OK, handler->ClearRaw(AsUnknown(&list)));
@@ -348,9 +356,11 @@ TEST(SecureDeleteAutomation, ForeignPointersAreRefusedUnreadAndARecordIsForgotte
 // question they hand the selection or the bins to a fresh Secure Delete handler, also on a host
 // thread of the multithreaded apartment (where COM would hand back a proxy). No Secure Delete
 // class, or one that answers as a proxy, which would read the record as an interface: E_FAIL and
-// nothing deleted. The cleaner empties the first per-user folder of a bin and the bins it found,
-// desktop.ini and the bin folders staying, also names that only read "desktop.ini" in best fit.
-// Another handler's command, or one without dialogs, each handler refuses (E_FAIL) without a question.
+// nothing deleted. The cleaner empties the first per-user folder of an older bin and the current
+// user's folder of a "$Recycle.Bin", never another user's, overwriting every file before it goes;
+// desktop.ini and the bin folders stay (also names that only read "desktop.ini" in best fit), a
+// deleted folder goes whole, and the shell is told of each bin. Another handler's command, or one
+// without dialogs, each handler refuses (E_FAIL) without a question.
 TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
 {
     enum Front { LinkMenu, CleanerMenu, CleanerInit };
@@ -370,7 +380,8 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
         {"shell-link handler, another's commands", LinkMenu, CDeleteClass::Real, false, 0, E_FAIL, false, foreign},
         {"cleaner, another's commands", CleanerMenu, CDeleteClass::Real, false, 0, E_FAIL, false, foreign},
     };
-    const WPaths bins = {L"S:\\recycler\\S-1-5-21-1\\", L"S:\\recycler\\S-1-5-21-2\\", L"T:\\recycled\\"};
+    const std::wstring mine = sandbox::UserBin(L'T'), theirs = L"T:\\$Recycle.Bin\\S-1-5-21-1-2-3-500\\";
+    const WPaths bins = {L"S:\\recycler\\S-1-5-21-1\\", L"S:\\recycler\\S-1-5-21-2\\", mine, theirs};
     const WPaths binFiles = {L"Dc1.txt", L"INFO2", L"Dc2\\inner\\photo.jpg", L"Dc2\\Desktop.ini", L"Dc3\\",
                              L"\x03A9mega.txt", L"desktop.\x0131n\x0131"};
     const std::wstring front = sandbox::FreshFolder(L"front"), link = front + L"\\";
@@ -380,25 +391,31 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
         const bool cleaner = row.front != LinkMenu;
         sandbox::RemoveBins();
         for (const std::wstring &bin : bins) {
-            sandbox::Make(bin + L"desktop.ini", "[.ShellClassInfo]");
+            sandbox::Make(bin + (bin == mine ? L"Desktop.ini" : L"desktop.ini"), "[.ShellClassInfo]");
             for (const std::wstring &file : binFiles)
                 sandbox::Make(bin + file);
         }
+        sandbox::MakeTree(mine, {L"$IAB12CD.txt", L"$RAB12CD\\sub\\desktop.ini"});
         // Of two users' folders alike the search takes whichever comes first; the other stays whole.
         WIN32_FIND_DATAW first;
         FindClose(FindFirstFileW(L"S:\\recycler\\S-*", &first));
         const std::wstring otherUser = bins[bins[0].find(first.cFileName) == std::wstring::npos ? 0 : 1];
-        WPaths items;
+        WPaths items = {mine + L"$IAB12CD.txt", mine + L"$RAB12CD"};
+        Paths told;
         for (const std::wstring &bin : bins)
-            for (const std::wstring &file : binFiles)
-                if (bin != otherUser && file.back() != L'\\')
-                    items.push_back(bin + file);
+            if (bin != otherUser && bin != theirs) {
+                told.push_back(sandbox::Narrow(bin));
+                for (const std::wstring &file : binFiles)
+                    if (file.back() != L'\\')
+                        items.push_back(bin + file);
+            }
         const WPaths links = {link + L"Dc1.txt", link + L"Dc2.doc", link + L"\x03A9.txt"};
         sandbox::MakeTree(front, {L"Dc1.txt", L"Dc2.doc", L"\x03A9.txt", L"neighbour.txt"});
         if (!cleaner)
             items = links;
         CDeleteClass deleteClass(row.kind);
         std::vector<HRESULT> results;
+        CFileCalls calls;
         Paths texts;
         const auto run = [&] {
             DialogAnswerer answers({row.answer});
@@ -423,8 +440,13 @@ TEST(FrontEnds, TheLinkHandlerAndTheCleanerHandTheirItemsToTheSecureDeleteClass)
             EXPECT_EQ(!row.deleted, sandbox::Exists(item)) << sandbox::Narrow(item);
         for (const std::wstring &bin : bins)
             EXPECT_EQ("[.ShellClassInfo]", sandbox::Read(bin + L"desktop.ini"));
-        for (const std::wstring &file : binFiles)
-            EXPECT_TRUE(sandbox::Exists(otherUser + file)) << "the other user's " << sandbox::Narrow(file);
+        for (const std::wstring &other : {otherUser, theirs})
+            for (const std::wstring &file : binFiles)
+                EXPECT_TRUE(sandbox::Exists(other + file)) << "another user's " << sandbox::Narrow(other + file);
+        EXPECT_EQ(row.deleted, !calls.writesBeforeDeletion.empty());
+        for (const auto &deleted : calls.writesBeforeDeletion)
+            EXPECT_EQ(3u, deleted.second) << "three sweeps before " << deleted.first;
+        EXPECT_EQ(cleaner && row.deleted ? told : Paths(), calls.updatedFolders) << "bins the shell was told of";
         EXPECT_EQ(sandbox::Content(link + L"neighbour.txt"), sandbox::Read(link + L"neighbour.txt"));
     }
     sandbox::RemoveBins();

@@ -52,23 +52,28 @@ Paths Scan()
     return bins;
 }
 
-// While it lives, the system answers as Windows 98 does, or has T: as a removable drive, as set.
+// While it lives, the system answers as Windows XP or 98 does, or has T: as a removable drive, as set.
 class CSystemAnswers
 {
 public:
+    enum System { AsItIs, XP, Windows98 };
     CSystemAnswers()
         : m_version("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionEx)),
           m_driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveType))
     {
         s_active = this;
     }
-    bool windows98 = false, removableT = false;
+    System system = AsItIs;
+    bool removableT = false;
 
 private:
     static BOOL WINAPI VersionEx(OSVERSIONINFOA *info)
     {
         const BOOL ok = s_active->m_version.Original<decltype(&GetVersionExA)>()(info);
-        info->dwPlatformId = s_active->windows98 ? VER_PLATFORM_WIN32_WINDOWS : info->dwPlatformId;
+        if (s_active->system == XP)
+            info->dwMajorVersion = 5, info->dwMinorVersion = 1;
+        if (s_active->system == Windows98)
+            info->dwMajorVersion = 4, info->dwMinorVersion = 10, info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
         return ok;
     }
     static UINT WINAPI DriveType(LPCSTR root)
@@ -192,16 +197,21 @@ TEST(SyncMutex, OnlyTheFirstHandlerOfAllProcessesOffersTheItem)
 
 // A bin is listed when it holds more than its housekeeping; only fixed drives have their bins
 // listed; of "recycler" and "recycled" on one drive, the NT family takes the first, the Windows 9x
-// family the second. Each row makes its files (a name ending in a backslash is a folder) on empty drives.
+// family the second. Vista and later (Wine by default) look first for "$Recycle.Bin", and in it
+// only for the current user's folder; XP knows only the older names. Each row makes its files (a
+// name ending in a backslash is a folder) on empty drives.
 TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeeping)
 {
     ASSERT_TRUE(NoBinOutsideTheSandbox());
+    const std::wstring mine = sandbox::UserBin(L'S'), theirs = L"S:\\$Recycle.Bin\\S-1-5-21-1-2-3-500\\";
+    const WPaths bothLayouts = {mine + L"$RAB12CD.txt", L"S:\\recycler\\S-1-5-21-9\\Dc1.txt"};
     const WPaths housekeeping = {L"S:\\recycler\\S-1-5-21-100\\DESKTOP.INI", L"S:\\recycler\\S-1-5-21-100\\Info2",
                                  L"T:\\recycled\\desktop.Ini", L"T:\\recycled\\INFO2"};
     WPaths more = housekeeping;
     more.insert(more.end(), {L"S:\\recycler\\S-1-5-21-100\\Dc1.txt", L"T:\\recycled\\INFO2.old"});
     const WPaths both = {L"S:\\recycler\\S-1-5-21-9\\Dc1.txt", L"S:\\recycled\\Dc2.txt"};
-    const struct { const char *label; WPaths made; Paths listed; bool removableT = false, windows98 = false; } rows[] = {
+    const struct { const char *label; WPaths made; Paths listed; bool removableT = false;
+                   CSystemAnswers::System system = CSystemAnswers::AsItIs; } rows[] = {
         {"no bins", {}, {}}, {"housekeeping files in any case", housekeeping, {}},
         {"one more file", more, {"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}},
         {"an empty subfolder", {L"T:\\recycled\\Dc2\\"}, {"T:\\recycled\\"}},
@@ -213,14 +223,20 @@ TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeepi
         {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt", L"S:\\recycled\\Dc3.txt"},
          {"S:\\recycled\\"}, true},
         {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}},
-        {"both names, Windows 98", both, {"S:\\recycled\\"}, false, true},
+        {"both names, Windows 98", both, {"S:\\recycled\\"}, false, CSystemAnswers::Windows98},
+        {"per-user bins: ours, beside another user's", {theirs + L"$IAB12CD.txt", mine + L"$IAB12CD.txt", mine + L"$RAB12CD\\"},
+         {sandbox::Narrow(mine)}},
+        {"per-user bins: ours holds only desktop.ini", {mine + L"Desktop.INI", theirs + L"$RAB12CD.txt"}, {}},
+        {"per-user bins: only another user's, an older bin beside", {theirs + L"$RAB12CD.txt", L"S:\\recycled\\Dc1.txt"}, {}},
+        {"both layouts", bothLayouts, {sandbox::Narrow(mine)}},
+        {"both layouts, XP", bothLayouts, {"S:\\recycler\\S-1-5-21-9\\"}, false, CSystemAnswers::XP},
     };
     CSystemAnswers system;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         sandbox::RemoveBins();
         system.removableT = row.removableT;
-        system.windows98 = row.windows98;
+        system.system = row.system;
         for (const std::wstring &path : row.made)
             sandbox::Make(path);
         EXPECT_EQ(row.listed, Scan());

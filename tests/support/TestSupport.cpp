@@ -6,6 +6,8 @@
 #include "recycle/COrvexRecycleCleaner.h"
 #include "support/DialogAnswerer.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -119,8 +121,23 @@ std::wstring ShortName(const std::wstring &path)
 
 void RemoveBins()
 {
-    for (const wchar_t *bin : {L"S:\\recycler", L"S:\\recycled", L"T:\\recycler", L"T:\\recycled"})
-        Remove(bin);
+    for (const wchar_t *drive : {L"S:\\", L"T:\\"})
+        for (const wchar_t *bin : {L"recycler", L"recycled", L"$Recycle.Bin"})
+            Remove(drive + std::wstring(bin));
+}
+
+std::wstring UserBin(wchar_t drive)
+{
+    // The account's SID by its name, not the process token's: a second way to the same answer.
+    wchar_t user[256] = {}, domain[256] = {}, *text = nullptr;
+    DWORD userSize = 256, sidSize = SECURITY_MAX_SID_SIZE, domainSize = 256;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    SID_NAME_USE use;
+    EXPECT_TRUE(GetUserNameW(user, &userSize) && LookupAccountNameW(nullptr, user, sid, &sidSize, domain, &domainSize, &use) &&
+                ConvertSidToStringSidW(sid, &text));
+    const std::wstring bin = std::wstring(1, drive) + L":\\$Recycle.Bin\\" + (text ? text : L"?") + L"\\";
+    LocalFree(text);
+    return bin;
 }
 
 } // namespace sandbox
@@ -281,6 +298,12 @@ HRESULT WINAPI NotedEmpty(HWND, LPCSTR root, DWORD flags)
     return S_OK;
 }
 
+void WINAPI NotedChange(LONG event, UINT flags, LPCVOID item, LPCVOID)
+{
+    const bool folderByPath = event == SHCNE_UPDATEDIR && (flags & SHCNF_TYPE) == SHCNF_PATHA && item;
+    g_calls->updatedFolders.push_back(folderByPath ? static_cast<const char *>(item) : "?");
+}
+
 } // namespace
 
 CFileCalls::CFileCalls()
@@ -288,7 +311,8 @@ CFileCalls::CFileCalls()
       write("kernel32.dll", "WriteFile", reinterpret_cast<void *>(&LoggedWrite)),
       flush("kernel32.dll", "FlushFileBuffers", reinterpret_cast<void *>(&LoggedFlush)),
       remove("kernel32.dll", "DeleteFileA", reinterpret_cast<void *>(&LoggedDelete)),
-      empty("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty))
+      empty("shell32.dll", "SHEmptyRecycleBinA", reinterpret_cast<void *>(&NotedEmpty)),
+      notify("shell32.dll", "SHChangeNotify", reinterpret_cast<void *>(&NotedChange))
 {
     g_calls = this;
 }
@@ -328,7 +352,7 @@ bool NoBinOutsideTheSandbox()
     char drives[MAX_PATH] = {};
     GetLogicalDriveStringsA(MAX_PATH, drives);
     for (const char *drive = drives; *drive; drive += std::strlen(drive) + 1)
-        for (const char *bin : {"recycler", "recycled"})
+        for (const char *bin : {"recycler", "recycled", "$Recycle.Bin"})
             if (!std::strchr("SsTt", *drive) && GetFileAttributesA((std::string(drive) + bin).c_str()) != INVALID_FILE_ATTRIBUTES)
                 return false;
     return true;

@@ -42,6 +42,8 @@ bool Exists(const std::wstring &path);
 std::wstring ShortName(const std::wstring &path);
 // Every recycle folder of S: and T:, gone.
 void RemoveBins();
+// The current user's bin on a drive as Vista and later keep it: "S:\$Recycle.Bin\<SID>\".
+std::wstring UserBin(wchar_t drive);
 
 } // namespace sandbox
 
@@ -92,8 +94,8 @@ private:
 
 // While it lives, follows the module's file calls: every write (what and where), every flush,
 // every path it opens or deletes, and for each deleted file its writes; lets no SHEmptyRecycleBinA
-// call reach the shell, but notes each. A call named in failing fails on its file, as on a failing
-// disk, without reaching the system.
+// or SHChangeNotify call reach the shell, but notes each. A call named in failing fails on its
+// file, as on a failing disk, without reaching the system.
 struct CFileCalls
 {
     struct Write { std::string path; LONGLONG offset; DWORD size; BYTE first; bool uniform; }; // uniform: all bytes alike
@@ -107,7 +109,8 @@ struct CFileCalls
     std::map<HANDLE, std::string> openForWriting;           // path by handle
     std::map<std::string, std::vector<size_t>> flushes;      // by path: the writes logged before each
     std::pair<std::string, std::string> failing;             // "WriteFile" or "FlushFileBuffers", and a path
-    CImportHook create, write, flush, remove, empty;         // last: gone first
+    Paths updatedFolders;                                    // SHCNE_UPDATEDIR by path; other events as "?"
+    CImportHook create, write, flush, remove, empty, notify; // last: gone first
 };
 
 // The pass count ("Slider") as the product's main program writes it. The maker's key goes with
