@@ -142,7 +142,12 @@ const std::wstring kLinks = L"S:\\engine_links"; // made by make-engine-links.sh
 // Links lead outside what was selected: whatever is selected, their targets come out of the run
 // byte for byte and attribute for attribute as they went in, and the links themselves stay (Wine
 // would carry a deletion of a link out on its target). A file that has, or gains after its check,
-// a second name elsewhere is reported and left exactly as it was.
+// a second name elsewhere is reported and left exactly as it was; a selected folder link is reported.
+// Volumes as Windows has them: FAT32 files go like any other; cloud files here and cloud folders
+// too, while files whose bytes are elsewhere (cloud only, offline, compressed, deduplicated) are
+// reported and kept; where no resolved path can be had, files go and a link on the path still
+// stops it. Names the path calls rewrite ("sub.", "h ") are reached under their own; their
+// neighbours stay whole.
 TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughALinkOrASecondName)
 {
     ASSERT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, GetFileAttributesW((kLinks + L"\\victim\\dirlink").c_str()))
