@@ -45,12 +45,13 @@ FinalPathFn FinalPathFunction()
 }
 
 // What an open file is: its attributes, its reparse tag (0 where the volume does not say) and
-// how many names lead to it.
+// how many names lead to it; known: whether the file answered at all.
 struct FileFacts
 {
     DWORD attributes = 0;
     DWORD reparseTag = 0;
     DWORD links = 0;
+    bool known = false;
 };
 
 bool QueryFacts(HANDLE file, FileFacts &facts)
@@ -65,6 +66,7 @@ bool QueryFacts(HANDLE file, FileFacts &facts)
             facts.links = standard.numberOfLinks;
             facts.attributes = tag.fileAttributes;
             facts.reparseTag = tag.reparseTag;
+            facts.known = true;
             return true;
         }
         // FAT32 and exFAT refuse the attribute-tag class (ERROR_INVALID_PARAMETER); every volume
@@ -75,6 +77,7 @@ bool QueryFacts(HANDLE file, FileFacts &facts)
         return false;
     facts.links = info.nNumberOfLinks;
     facts.attributes = info.dwFileAttributes;
+    facts.known = true;
     return true;
 }
 
@@ -114,25 +117,30 @@ CFileHandle OpenForLooking(const String &path, DWORD flags = 0)
                                    FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
 }
 
-// What an item is, seen without following a link and without fetching a cloud file (opening the
-// reparse point itself recalls nothing). Some systems (Wine) show a folder link only to the path
-// query, so its attributes count too. False when the item cannot be seen.
-bool LookAt(const String &path, FileFacts &facts)
+// What an item is, through a handle to the item itself (item): a link is not followed and a
+// cloud file is not fetched. Some systems (Wine) show a folder link only to the path query, so
+// its attributes count too. False when the path names nothing.
+bool LookAt(const String &path, FileFacts &facts, CFileHandle &item)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
-    const CFileHandle item = OpenForLooking(path, FILE_FLAG_OPEN_REPARSE_POINT);
-    if (item && !QueryFacts(item.Get(), facts))
-        facts = FileFacts();
+    item = OpenForLooking(path, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (item)
+        QueryFacts(item.Get(), facts); // facts.known tells whether it answered
     facts.attributes |= attributes;
     return true;
 }
 
+// Only a reparse point can be a link; its tag tells which kind it is.
 bool IsLinkItem(const String &path)
 {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
     FileFacts facts;
-    return LookAt(path, facts) && IsLink(facts);
+    CFileHandle item;
+    return LookAt(path, facts, item) && IsLink(facts);
 }
 
 // Where a volume cannot say where a file resolves to (some RAM disks and virtual drives), a link
@@ -148,7 +156,8 @@ bool AnyFolderIsLink(const String &path)
         bool exact = false;
         const String narrowFolder = ToAnsi(folder.c_str(), exact);
         FileFacts facts;
-        if (!exact || !LookAt(narrowFolder, facts) || IsLink(facts))
+        CFileHandle item;
+        if (!exact || !LookAt(narrowFolder, facts, item) || IsLink(facts))
             return true;
     }
     return false;
@@ -192,7 +201,8 @@ LinkCheck CheckLinks(const String &path)
     LinkCheck check;
     check.path = path;
     FileFacts facts;
-    if (!LookAt(path, facts))
+    CFileHandle file;
+    if (!LookAt(path, facts, file))
         return check;
     if (IsLink(facts)) {
         check.verdict = LinkVerdict::Link;
@@ -206,8 +216,8 @@ LinkCheck CheckLinks(const String &path)
         return check;
     }
 
-    // Unknown counts as a link: refusing costs a message, not someone's data.
-    const CFileHandle file = OpenForLooking(path);
+    // What was opened is the file itself: anything else would have been a link. Unknown counts
+    // as a link: refusing costs a message, not someone's data.
     const FinalPathFn finalPath = FinalPathFunction();
     if (finalPath) {
         check.resolved = file ? FinalPath(file.Get(), finalPath) : std::wstring();
@@ -218,7 +228,8 @@ LinkCheck CheckLinks(const String &path)
             return check;
         }
     }
-    if (file && HasOtherNames(file.Get()))
+    // Unknown means shared, as in HasOtherNames.
+    if (file && (!facts.known || facts.links > 1))
         check.verdict = LinkVerdict::OtherNames;
     return check;
 }
