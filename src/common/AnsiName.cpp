@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "common/Scoped.h"
+
 namespace {
 
 // A UTF-8 ANSI code page takes neither the no-best-fit flag nor the used-default flag.
@@ -24,12 +26,6 @@ bool IsFullPath(const wchar_t *wide)
     return (driveLetter && wide[1] == L':' && wide[2] == L'\\') || (wide[0] == L'\\' && wide[1] == L'\\');
 }
 
-// The last name of a wide path.
-std::wstring LastName(const std::wstring &path)
-{
-    return path.substr(path.rfind(L'\\') + 1);
-}
-
 // One of the path calls that fill a buffer of the length they first ask for; empty on failure.
 std::wstring AskedPath(DWORD(WINAPI *call)(LPCWSTR, LPWSTR, DWORD), const std::wstring &path)
 {
@@ -42,22 +38,74 @@ std::wstring AskedPath(DWORD(WINAPI *call)(LPCWSTR, LPWSTR, DWORD), const std::w
     return result;
 }
 
-// The short (8.3) name of the item at the wide path, whose last name is longName, in its exact
-// ANSI form; false when the item has none. The short name must lead back to this very item:
-// some systems (Wine) let another file bear it as its long name, and that one would be opened.
-bool ShortNameOf(const std::wstring &itemPath, const std::wstring &longName, String &name)
+// The path calls drop a trailing full stop or blank from a name ("sub." is read as "sub"), so
+// such a name leads to its neighbour, or to nothing.
+bool IsRewrittenName(const std::wstring &name)
 {
-    const std::wstring shortPath = AskedPath(GetShortPathNameW, itemPath);
-    const std::wstring shortName = LastName(shortPath);
-    // Without a short name (8.3 names turned off) the system gives the long name back, which has
-    // no exact form either.
+    return !name.empty() && (name.back() == L'.' || name.back() == L' ') && name != L"." && name != L"..";
+}
+
+// The name in its exact ANSI form, if it has one that the A calls read back as itself.
+bool ExactName(const std::wstring &name, String &ansi)
+{
+    bool exact = false;
+    ansi = ToAnsi(name.c_str(), exact);
+    return exact && !IsRewrittenName(name);
+}
+
+// The short (8.3) name that the listing of a folder (its path with the final backslash) gives its
+// entry longName.
+std::wstring ListedShortName(const std::wstring &folder, const std::wstring &longName)
+{
+    WIN32_FIND_DATAW entry;
+    const CFindHandle search(FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (!search)
+        return std::wstring();
+    do {
+        if (longName == entry.cFileName)
+            return entry.cAlternateFileName;
+    } while (FindNextFileW(search.Get(), &entry));
+    return std::wstring();
+}
+
+// The short name of the entry longName of a folder reached already (folder: its exact path with
+// the final backslash), in its exact ANSI form, unless the caller has it from a listing already;
+// false when the entry has none (8.3 names can be turned off per volume). Asked of the listing,
+// never of the path calls, which would rewrite the long name first. The short name must lead back
+// to this very entry: some systems (Wine) let another file bear it as its long name, and that one
+// would be opened.
+bool ShortNameOf(const String &folder, const std::wstring &longName, std::wstring shortName, String &name)
+{
+    const std::wstring wideFolder = ToWide(folder);
+    if (shortName.empty())
+        shortName = ListedShortName(wideFolder, longName);
     if (shortName.empty() || HasWildcards(shortName.c_str()))
         return false;
-    if (!SameWideName(LastName(AskedPath(GetLongPathNameW, shortPath)), longName))
+    WIN32_FIND_DATAW entry;
+    const CFindHandle found(FindFirstFileW((wideFolder + shortName).c_str(), &entry));
+    if (!found || !SameWideName(entry.cFileName, longName))
         return false;
-    bool exact = false;
-    name = ToAnsi(shortName.c_str(), exact);
-    return exact;
+    return ExactName(shortName, name);
+}
+
+// A drive path's long form, name by name from listings of the path as given. The system's own
+// call lists the long names it has found so far, and through "sub." it would list "sub".
+std::wstring ListedLongPath(const std::wstring &path)
+{
+    std::wstring longPath = path.substr(0, 3);
+    for (size_t start = 3; start < path.size();) {
+        const size_t found = path.find(L'\\', start);
+        const size_t end = found == std::wstring::npos ? path.size() : found;
+        WIN32_FIND_DATAW entry;
+        const CFindHandle search(FindFirstFileW(path.substr(0, end).c_str(), &entry));
+        if (!search)
+            return std::wstring();
+        longPath += entry.cFileName;
+        if (end < path.size())
+            longPath += L'\\';
+        start = end + 1;
+    }
+    return longPath;
 }
 
 } // namespace
@@ -98,27 +146,29 @@ std::wstring ToWide(const String &ansi)
     return wide;
 }
 
-bool ReachablePath(const wchar_t *widePath, String &path)
+bool ReachablePath(const wchar_t *widePath, String &path, const wchar_t *listedShortName)
 {
     if (!IsFullPath(widePath) || HasWildcards(widePath))
         return false;
     bool exact = false;
     path = ToAnsi(widePath, exact);
-    if (exact)
-        return true;
-    // Name by name: one that the code page cannot spell is taken by its short name, each decided
-    // on its own, since a volume may hold names with and without one.
     const std::wstring whole = widePath;
+    if (exact && !HasRewrittenName(whole))
+        return true;
+    // Name by name: one that has no exact form is taken by its short name, each decided on its
+    // own, since a volume may hold names with and without one.
     String reached;
     for (size_t start = 0;;) {
         const size_t found = whole.find(L'\\', start);
         const size_t end = found == std::wstring::npos ? whole.size() : found;
         const std::wstring name = whole.substr(start, end - start);
-        String part = ToAnsi(name.c_str(), exact);
-        if (!exact && !ShortNameOf(whole.substr(0, end), name, part))
+        const bool last = end == whole.size();
+        String part;
+        if (!ExactName(name, part) &&
+            !ShortNameOf(reached, name, last && listedShortName ? listedShortName : L"", part))
             return false;
         reached += part;
-        if (end == whole.size())
+        if (last)
             break;
         reached += "\\";
         start = end + 1;
@@ -127,9 +177,26 @@ bool ReachablePath(const wchar_t *widePath, String &path)
     return true;
 }
 
+bool HasRewrittenName(const std::wstring &path)
+{
+    for (size_t start = 0;;) {
+        const size_t end = path.find(L'\\', start);
+        if (IsRewrittenName(path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start)))
+            return true;
+        if (end == std::wstring::npos)
+            return false;
+        start = end + 1;
+    }
+}
+
 std::wstring LongWidePath(const String &path)
 {
-    return AskedPath(GetLongPathNameW, ToWide(path));
+    const std::wstring wide = ToWide(path);
+    if (HasWildcards(wide.c_str()))
+        return std::wstring();
+    const bool plainDrivePath = IsFullPath(wide.c_str()) && wide[1] == L':' && wide.back() != L'\\' &&
+                                wide.find(L"\\.") == std::wstring::npos;
+    return plainDrivePath ? ListedLongPath(wide) : AskedPath(GetLongPathNameW, wide);
 }
 
 bool SameWideName(const std::wstring &a, const std::wstring &b)

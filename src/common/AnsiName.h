@@ -19,9 +19,15 @@ String ToAnsi(const wchar_t *wide, bool &exact);
 std::wstring ToWide(const String &ansi);
 
 // The path by which the A calls reach the item that the full wide path names and nothing else:
-// its exact form, with each name the code page cannot spell replaced by that item's own short
-// (8.3) name. False when some name has neither (8.3 names can be turned off per volume).
-bool ReachablePath(const wchar_t *widePath, String &path);
+// its exact form, with each name that has none replaced by that item's own short (8.3) name. A
+// name has no exact form when the code page cannot spell it, or when the path calls would rewrite
+// it (a trailing full stop or blank). listedShortName, when given, is the last name's short name
+// as a listing of its folder gave it. False when some name has neither (8.3 names can be turned
+// off per volume).
+bool ReachablePath(const wchar_t *widePath, String &path, const wchar_t *listedShortName = nullptr);
+
+// Whether some name of the path is one that the path calls rewrite.
+bool HasRewrittenName(const std::wstring &path);
 
 // The path with every name as its folder lists it (the long form, in wide text); empty when the
 // item cannot be found.

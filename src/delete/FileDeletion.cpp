@@ -96,7 +96,7 @@ bool DeleteFolderEntries(COrvexDeleteFile &handler, const String &path, CProgres
             continue;
         const std::wstring wideFullPath = widePrefix + entry.cFileName;
         String fullPath;
-        if (!ReachablePath(wideFullPath.c_str(), fullPath) || !FitsPathBuffer(fullPath)) {
+        if (!ReachablePath(wideFullPath.c_str(), fullPath, entry.cAlternateFileName) || !FitsPathBuffer(fullPath)) {
             bool exact = false;
             ReportUnreached(handler, ToAnsi(wideFullPath.c_str(), exact));
             continue;
@@ -146,8 +146,22 @@ void ReportUnreachable(const PathList &paths)
 HRESULT COrvexDeleteFile::DeletePath(const String &path, CProgressDlg &dialog)
 {
     return FailOnModuleException([&] {
-        const bool isFolder = PathIsDirectoryA(path.c_str()) != FALSE;
-        const PathList single = SinglePath(path);
+        // A name that the path calls would rewrite ("sub." read as "sub") is taken to the item it
+        // spells, by its short name; never to the neighbour that bears the rewritten name.
+        String reached = path;
+        const std::wstring widePath = ToWide(path);
+        if (HasRewrittenName(widePath) && (!ReachablePath(widePath.c_str(), reached) || !FitsPathBuffer(reached))) {
+            ReportUnreached(*this, path);
+            return E_FAIL;
+        }
+        const bool isFolder = PathIsDirectoryA(reached.c_str()) != FALSE;
+        // A selected folder link stays with all behind it, and the user is told.
+        if (isFolder && IsLinkPath(reached)) {
+            if (!m_bCancelled)
+                ReportNotDeleted(reached);
+            return HRESULT_FROM_WIN32(kLinkedFileError);
+        }
+        const PathList single = SinglePath(reached);
         // The bins handed over by ClearRecycle stay; only their contents go.
         if (isFolder)
             return DeleteFolderList(single, m_pRecycleRequest == nullptr, dialog);

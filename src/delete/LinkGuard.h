@@ -8,11 +8,18 @@
 // outside the selection. Reported as this error, so the file stays and the user is told.
 const DWORD kLinkedFileError = ERROR_NOT_SUPPORTED;
 
+// Where a volume keeps a file's contents, in its attributes as Windows 8 and later give them
+// (the SDK of this module's target does not know them).
+const DWORD kRecallOnOpen = 0x00040000;       // a cloud file or folder that is fetched when opened
+const DWORD kRecallOnDataAccess = 0x00400000; // a cloud file whose bytes are fetched when read
+
 enum class LinkVerdict
 {
     Own,        // nothing but this name leads to it
     Link,       // a junction, mount point or symbolic link, or a name that resolves elsewhere
     OtherNames, // a file whose contents also live under another name (a hard link)
+    NotInPlace, // a file whose bytes are not where an overwrite lands: offline, in the cloud only,
+                // compressed or deduplicated by the volume
 };
 
 // One look at a path before anything of it is changed, and where the file it names lives (the

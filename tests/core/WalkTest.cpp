@@ -2,26 +2,41 @@
 // anything through a link or under a second name.
 #include "support/TestSupport.h"
 #include "delete/COrvexDeleteFile.h"
+#include "delete/LinkGuard.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 using Handler = CComPtr<COrvexDeleteFile>;
 
 namespace {
 
+// What some volumes say of a file whose name holds the key: attributes added, and a reparse tag.
+const struct { const wchar_t *key; DWORD attributes, tag; } kVolumeAnswers[] = {
+    {L"cloud-here", FILE_ATTRIBUTE_REPARSE_POINT | 0x80000 /* pinned */, DWORD(IO_REPARSE_TAG_CLOUD_3)},
+    {L"cloud-dir", FILE_ATTRIBUTE_REPARSE_POINT | kRecallOnOpen, DWORD(IO_REPARSE_TAG_CLOUD_3)},
+    {L"cloud-away", FILE_ATTRIBUTE_REPARSE_POINT | kRecallOnDataAccess, DWORD(IO_REPARSE_TAG_CLOUD_3)},
+    {L"on-open", FILE_ATTRIBUTE_REPARSE_POINT | kRecallOnOpen, DWORD(IO_REPARSE_TAG_CLOUD)},
+    {L"offline", FILE_ATTRIBUTE_OFFLINE, 0}, {L"compressed", FILE_ATTRIBUTE_COMPRESSED, 0},
+    {L"dedup", FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_SPARSE_FILE, DWORD(IO_REPARSE_TAG_DEDUP)},
+    {L"wof", FILE_ATTRIBUTE_REPARSE_POINT, DWORD(IO_REPARSE_TAG_WOF)}, {L"sparse", FILE_ATTRIBUTE_SPARSE_FILE, 0},
+};
+
 // While it lives, the system answers as some volumes and programs have it: listing a folder named
 // "denied" fails as for an unreadable folder; a name holding "no-short" has no short name, as on a
-// volume with 8.3 names turned off (the long path comes back then); and the file lateLink becomes a
-// second name of lateTarget right after the run has looked at it (at its attribute reset), as
-// another program could make it.
+// volume with 8.3 names turned off; files in a folder "fat" refuse the attribute-tag query as FAT32
+// and exFAT do; drive T: cannot say where a file resolves to, as some RAM disks; kVolumeAnswers
+// show in listings and on handles; and the file lateLink becomes a second name of lateTarget right
+// after the run has looked at it (at its attribute reset), as another program could make it.
 class CVolumeQuirks
 {
 public:
     CVolumeQuirks(const std::string &lateLink, const std::string &lateTarget)
         : m_find("kernel32.dll", "FindFirstFileW", reinterpret_cast<void *>(&FindFirst)),
-          m_short("kernel32.dll", "GetShortPathNameW", reinterpret_cast<void *>(&ShortPath)),
+          m_next("kernel32.dll", "FindNextFileW", reinterpret_cast<void *>(&FindNext)),
+          m_lookup("kernel32.dll", "GetProcAddress", reinterpret_cast<void *>(&Lookup)),
           m_attributes("kernel32.dll", "SetFileAttributesA", reinterpret_cast<void *>(&SetAttributes)),
           m_lateLink(lateLink), m_lateTarget(lateTarget)
     {
@@ -29,22 +44,71 @@ public:
     }
 
 private:
+    using InfoExFn = BOOL(WINAPI *)(HANDLE, int, void *, DWORD);
+    using FinalPathFn = DWORD(WINAPI *)(HANDLE, LPWSTR, DWORD, DWORD);
+    template <typename F> static F Real(const char *name)
+    {
+        const FARPROC real = s_active->m_lookup.Original<decltype(&GetProcAddress)>()(GetModuleHandleA("kernel32.dll"), name);
+        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(real));
+    }
+    static void Dress(const wchar_t *name, DWORD &attributes, DWORD &tag)
+    {
+        for (const auto &answer : kVolumeAnswers)
+            if (std::wcsstr(name, answer.key))
+                attributes |= answer.attributes, tag = answer.tag;
+    }
+    static BOOL Dressed(BOOL found, LPWIN32_FIND_DATAW data)
+    {
+        if (found && std::wcsstr(data->cFileName, L"no-short"))
+            data->cAlternateFileName[0] = L'\0';
+        if (found)
+            Dress(data->cFileName, data->dwFileAttributes, data->dwReserved0);
+        return found;
+    }
     static HANDLE WINAPI FindFirst(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
     {
         if (std::wcsstr(pattern, L"\\denied\\*")) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
         }
-        return s_active->m_find.Original<decltype(&FindFirstFileW)>()(pattern, data);
+        const HANDLE search = s_active->m_find.Original<decltype(&FindFirstFileW)>()(pattern, data);
+        Dressed(search != INVALID_HANDLE_VALUE, data);
+        return search;
     }
-    static DWORD WINAPI ShortPath(LPCWSTR path, LPWSTR buffer, DWORD size)
+    static BOOL WINAPI FindNext(HANDLE search, LPWIN32_FIND_DATAW data)
     {
-        if (!std::wcsstr(path, L"no-short"))
-            return s_active->m_short.Original<decltype(&GetShortPathNameW)>()(path, buffer, size);
-        const DWORD length = lstrlenW(path);
-        if (!buffer || size <= length)
-            return length + 1;
-        lstrcpyW(buffer, path);
+        return Dressed(s_active->m_next.Original<decltype(&FindNextFileW)>()(search, data), data);
+    }
+    static FARPROC WINAPI Lookup(HMODULE module, LPCSTR name)
+    {
+        if (std::strcmp(name, "GetFileInformationByHandleEx") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&InfoEx));
+        if (std::strcmp(name, "GetFinalPathNameByHandleW") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&FinalPath));
+        return s_active->m_lookup.Original<decltype(&GetProcAddress)>()(module, name);
+    }
+    static BOOL WINAPI InfoEx(HANDLE file, int type, void *info, DWORD size)
+    {
+        wchar_t path[MAX_PATH] = {};
+        Real<FinalPathFn>("GetFinalPathNameByHandleW")(file, path, MAX_PATH, 0);
+        const bool tagQuery = type == 9; // FileAttributeTagInfo: attributes and reparse tag
+        if (tagQuery && std::wcsstr(path, L"\\fat\\")) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        const BOOL ok = Real<InfoExFn>("GetFileInformationByHandleEx")(file, type, info, size);
+        if (ok && tagQuery)
+            Dress(std::wcsrchr(path, L'\\') ? std::wcsrchr(path, L'\\') : path, static_cast<DWORD *>(info)[0],
+                  static_cast<DWORD *>(info)[1]);
+        return ok;
+    }
+    static DWORD WINAPI FinalPath(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags)
+    {
+        const DWORD length = Real<FinalPathFn>("GetFinalPathNameByHandleW")(file, buffer, size, flags);
+        if (length && length < size && std::wcsncmp(buffer, L"\\\\?\\T:", 6) == 0) {
+            SetLastError(ERROR_INVALID_FUNCTION);
+            return 0;
+        }
         return length;
     }
     static BOOL WINAPI SetAttributes(LPCSTR path, DWORD attributes)
@@ -58,7 +122,7 @@ private:
         return ok;
     }
     static inline CVolumeQuirks *s_active = nullptr;
-    CImportHook m_find, m_short, m_attributes;
+    CImportHook m_find, m_next, m_lookup, m_attributes;
     std::string m_lateLink, m_lateTarget;
 };
 
@@ -78,7 +142,12 @@ const std::wstring kLinks = L"S:\\engine_links"; // made by make-engine-links.sh
 // Links lead outside what was selected: whatever is selected, their targets come out of the run
 // byte for byte and attribute for attribute as they went in, and the links themselves stay (Wine
 // would carry a deletion of a link out on its target). A file that has, or gains after its check,
-// a second name elsewhere is reported and left exactly as it was.
+// a second name elsewhere is reported and left exactly as it was; a selected folder link is reported.
+// Volumes as Windows has them: FAT32 files go like any other; cloud files here and cloud folders
+// too, while files whose bytes are elsewhere (cloud only, offline, compressed, deduplicated) are
+// reported and kept; where no resolved path can be had, files go and a link on the path still
+// stops it. Names the path calls rewrite ("sub.", "h ") are reached under their own; their
+// neighbours stay whole.
 TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughALinkOrASecondName)
 {
     ASSERT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, GetFileAttributesW((kLinks + L"\\victim\\dirlink").c_str()))
@@ -90,7 +159,7 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughAL
     const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
     // entry: under the selected folder, a trailing backslash makes a folder; reported: an
     // unreachable entry's path in its report, after the selected folder.
-    enum Lock { Free, NoSharing, NoDeleting };
+    enum Lock { Free, NoSharing, NoDeleting, NotInPlace }; // NotInPlace: its volume keeps its bytes elsewhere
     const struct { std::wstring entry; Outcome outcome; std::string reported; DWORD attributes = 0; Lock lock = Free; } rows[] = {
         {L"\xFF0E\xFF0E\xFF3Coutside.txt", Gone, ""}, {L"\x03A9mega.txt", Gone, ""}, {L"Omega.txt", Gone, ""},
         {L"\x03A9no-short.txt", Kept, "?no-short.txt"}, {L"\x03A9dir\\", Gone, ""}, {L"\x03A9dir\\\x6587\x4EF6.docx", Gone, ""},
@@ -100,7 +169,11 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughAL
         {L"tree\\", Gone, "", hiddenReadOnly}, {L"tree\\ro.txt", Gone, "", hiddenReadOnly | FILE_ATTRIBUTE_SYSTEM},
         {L"tree\\.starts-with-dot", Gone, ""}, {L"tree\\..two-dots", Gone, ""}, {L"tree\\empty\\", Gone, ""},
         {L"held\\", Kept, ""}, {L"held\\locked.txt", Kept, "", 0, NoSharing}, {L"held\\after.txt", Gone, ""},
-        {L"busy.txt", Written, "", 0, NoDeleting},
+        {L"busy.txt", Written, "", 0, NoDeleting}, {L"fat\\", Gone, ""}, {L"fat\\usb.txt", Gone, ""},
+        {L"cloud-dir\\", Gone, ""}, {L"cloud-dir\\cloud-here.txt", Gone, ""}, {L"sparse.bin", Gone, ""}, {L"away\\", Kept, ""},
+        {L"away\\cloud-away.txt", Kept, "", 0, NotInPlace}, {L"away\\on-open.txt", Kept, "", 0, NotInPlace},
+        {L"away\\offline.txt", Kept, "", 0, NotInPlace}, {L"away\\compressed.txt", Kept, "", 0, NotInPlace},
+        {L"away\\dedup.txt", Kept, "", 0, NotInPlace}, {L"away\\wof.txt", Kept, "", 0, NotInPlace},
     };
     // Selected before the folder: the first thing of the run fails to be overwritten.
     const std::wstring first = root + L"\\first.txt";
@@ -116,11 +189,11 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughAL
         const std::wstring name = row.entry.substr(row.entry.rfind(L'\\', row.entry.size() - 2) + 1);
         if (!row.reported.empty())
             expected.push_back("Unable to delete file " + ShownPath(narrowSel + "\\" + row.reported));
-        if (row.lock == NoSharing)
+        if (row.lock == NoSharing || row.lock == NotInPlace)
             expected.push_back("Unable to corrupt file " + sandbox::Narrow(name));
         if (row.lock == NoDeleting)
             expected.push_back("Unable to delete file " + sandbox::Narrow(path));
-        if (row.lock)
+        if (row.lock == NoSharing || row.lock == NoDeleting)
             locks.emplace_back(CreateFileW(path.c_str(), row.lock == NoSharing ? GENERIC_READ : GENERIC_WRITE,
                                            row.lock == NoSharing ? 0 : FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                            nullptr));
@@ -149,12 +222,19 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughAL
     const std::string links = sandbox::Narrow(kLinks), lookalike = sandbox::Narrow(sandbox::ShortName(kLinks + L"\\\xFF54" L"arget.txt"));
     Paths selection = {sandbox::Narrow(first), narrowSel, links + "\\victim", links + "\\selected_dirlink", late,
                        sandbox::Narrow(hard) + "\\selected"};
-    for (const std::string &link : {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"})
+    // Names the path calls rewrite, each reached under its own; T: cannot say where a file resolves to.
+    const std::string names = links + "\\names\\", ram = "T:\\ramdisk_links\\dirlink";
+    sandbox::Remove(L"T:\\ramdisk");
+    sandbox::Make(L"T:\\ramdisk\\ram.txt");
+    for (const std::string &link : {links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt", names + "sub.",
+                                    names + "h ", names + "no-short.", std::string("T:\\ramdisk"), ram, ram + "\\keep.txt"})
         selection.push_back(link);
-    for (const std::string &link : {links + "\\victim\\filelink.txt", links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt"})
+    for (const std::string &link : {links + "\\victim\\filelink.txt", links + "\\selected_filelink.txt", lookalike, links + "\\tar\xADget.txt",
+                                    links + "\\selected_dirlink", names + "no-short.", ram, ram + "\\keep.txt"})
         expected.push_back("Unable to delete file " + link);
     expected.insert(expected.end(), {"Unable to corrupt file alias.bin", "Unable to corrupt file late.bin"});
-    labels.insert({"Corrupting file: plain.txt", "Corrupting file: file.txt", "Corrupting file: own.bin"});
+    for (const char *name : {"plain.txt", "file.txt", "own.bin", "in.txt", "x.txt", "y.txt", "ram.txt"})
+        labels.insert(std::string("Corrupting file: ") + name);
 
     Handler handler = NewHandler();
     CFileCalls calls;
@@ -175,7 +255,7 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughAL
     std::sort(texts.begin(), texts.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, texts) << "each reported once";
-    EXPECT_EQ(3 * (written + 3), calls.writes.size()) << "each file overwritten before it went";
+    EXPECT_EQ(3 * (written + 8), calls.writes.size()) << "each file overwritten before it went";
     EXPECT_EQ(labels, shown);
     EXPECT_EQ(0u, visibleWrites) << "the progress window covered a report";
     for (const auto &row : rows) {
@@ -200,6 +280,20 @@ TEST(FolderWalk, EveryEntryIsReachedUnderItsOwnPathOrReportedAndNothingThroughAL
                                 L"\\selected_dirlink", L"\\selected_filelink.txt"})
         EXPECT_TRUE(sandbox::Exists(kLinks + link)) << sandbox::Narrow(link);
     EXPECT_EQ(std::string(3000, 'o'), sandbox::Read(hard + L"\\outside.bin"));
+    // Byte for byte, every neighbour ("": gone), under names exactly as written ("\\?\" paths).
+    const std::wstring exactNames = L"\\\\?\\" + kLinks + L"\\names\\";
+    const std::pair<std::wstring, std::string> after[] = {
+        {exactNames + L"sub.", ""}, {exactNames + L"sub\\in.txt", "the neighbour of sub."}, {exactNames + L"h ", ""},
+        {exactNames + L"h\\in.txt", "the neighbour of h "}, {exactNames + L"no-short.", "no short name"},
+        {exactNames + L"no-short", "the neighbour of no-short."}, {L"T:\\ramdisk", ""},
+        {L"T:\\ramdisk_links\\target\\keep.txt", "behind a link"}};
+    for (const auto &item : after) {
+        if (item.second.empty())
+            EXPECT_FALSE(sandbox::Exists(item.first)) << sandbox::Narrow(item.first);
+        else
+            EXPECT_EQ(item.second, sandbox::Read(item.first)) << sandbox::Narrow(item.first);
+    }
+    EXPECT_TRUE(sandbox::Exists(L"T:\\ramdisk_links\\dirlink"));
     EXPECT_EQ(hiddenReadOnly, GetFileAttributesW((hard + L"\\outside.bin").c_str()) & hiddenReadOnly);
 }
 

@@ -26,3 +26,21 @@ ln -s target.txt "$root/selected_filelink.txt"
 # fit, and a soft hyphen (C2 AD), which a linguistic comparison ignores.
 ln -s target.txt "$root/$(printf '\357\275\224')arget.txt"
 ln -s target.txt "$root/tar$(printf '\302\255')get.txt"
+# Names the path calls rewrite, beside the names they are rewritten to ("sub." and "sub", a
+# trailing blank), also inside a selected folder; and one whose volume gives it no short name.
+names="$root/names"
+mkdir -p "$names/sub./inner." "$names/sub./inner" "$names/sub" "$names/h " "$names/h"
+printf 'inside sub.' > "$names/sub./in.txt"
+printf 'inside inner.' > "$names/sub./inner./x.txt"
+printf 'inside inner' > "$names/sub./inner/y.txt"
+printf 'the neighbour of sub.' > "$names/sub/in.txt"
+printf 'inside h ' > "$names/h /in.txt"
+printf 'the neighbour of h ' > "$names/h/in.txt"
+printf 'no short name' > "$names/no-short."
+printf 'the neighbour of no-short.' > "$names/no-short"
+# A volume that cannot tell where a file resolves to (T:, in the tests): a folder link there.
+ram="$ORVEX_SANDBOX2/ramdisk_links"
+rm -rf "$ram"
+mkdir -p "$ram/target"
+printf 'behind a link' > "$ram/target/keep.txt"
+ln -s target "$ram/dirlink"
