@@ -82,17 +82,6 @@ HWND Show(CProgressDlg &dialog, DWORD settleMs = 100)
     return window;
 }
 
-int TextWidth(HWND window, const char *text)
-{
-    SIZE extent = {};
-    HDC dc = GetDC(window);
-    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
-    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &extent);
-    SelectObject(dc, font);
-    ReleaseDC(window, dc);
-    return extent.cx;
-}
-
 // The title bar grows with the text: the bar (where the window drags) two lines tall, the close
 // button one, the title's white letters between them over half of one.
 void ExpectTitleBarScaled(HWND dialog, int line)
@@ -101,17 +90,18 @@ void ExpectTitleBarScaled(HWND dialog, int line)
     GetWindowRect(dialog, &window);
     GetWindowRect(FindWindowExA(dialog, nullptr, "VSButton", nullptr), &close);
     int bar = 0;
-    while (bar < 400 && SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(window.left + line * 5, window.top + bar)) == HTCAPTION)
+    const POINT at = {window.left + line * 5, window.top};
+    while (bar < 400 && SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y + bar)) == HTCAPTION)
         ++bar;
     EXPECT_GE(bar, line * 2) << "title bar";
     EXPECT_GE(close.bottom - close.top, line) << "close button";
     int titleRows = 0;
     HDC dc = GetDC(dialog);
     for (int y = 0; y < bar; ++y) {
-        bool white = false;
-        for (int x = line * 3; x < close.left - window.left && !white; ++x)
-            white = GetPixel(dc, x, y) == RGB(255, 255, 255);
-        titleRows += white;
+        int x = line * 3;
+        while (x < close.left - window.left && GetPixel(dc, x, y) != RGB(255, 255, 255))
+            ++x;
+        titleRows += x < close.left - window.left;
     }
     ReleaseDC(dialog, dc);
     EXPECT_GE(titleRows * 2, line) << "title letters";
@@ -130,22 +120,19 @@ void ExpectBlocksInTrough(CProgressDlg &dialog)
     };
     dialog.m_pBar->m_upper = dialog.m_pBar->m_pos = 9;
     const std::vector<COLORREF> plain = bounds(false, false), trough = bounds(true, false), full = bounds(true, true);
-    RECT client, label, troughBox = {INT_MAX, INT_MAX, -1, -1}, blocks = troughBox;
+    RECT client, label, troughBox = {}, blocks = {}, both;
     GetClientRect(dialog.m_hWnd, &client);
     for (size_t i = 0; i < plain.size(); ++i) {
-        const POINT at = {LONG(i % client.right), LONG(i / client.right)};
-        for (auto box : {std::make_pair(&troughBox, plain[i] != trough[i]), std::make_pair(&blocks, trough[i] != full[i])}) {
-            if (box.second)
-                *box.first = RECT{std::min(box.first->left, at.x), std::min(box.first->top, at.y),
-                                  std::max(box.first->right, at.x + 1), std::max(box.first->bottom, at.y + 1)};
-        }
+        const RECT pixel = {LONG(i % client.right), LONG(i / client.right), LONG(i % client.right + 1),
+                            LONG(i / client.right + 1)};
+        UnionRect(plain[i] != trough[i] ? &troughBox : &both, &troughBox, &pixel);
+        UnionRect(trough[i] != full[i] ? &blocks : &both, &blocks, &pixel);
     }
     GetWindowRect(GetDlgItem(dialog.m_hWnd, IDC_TEXT), &label);
     MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT *>(&label), 2);
-    RECT both;
-    EXPECT_TRUE(blocks.right > blocks.left && UnionRect(&both, &blocks, &troughBox) && EqualRect(&both, &troughBox))
-        << "blocks " << blocks.left << "," << blocks.top << "-" << blocks.right << "," << blocks.bottom << " outside trough "
-        << troughBox.left << "," << troughBox.top << "-" << troughBox.right << "," << troughBox.bottom;
+    EXPECT_TRUE(!IsRectEmpty(&blocks) && UnionRect(&both, &blocks, &troughBox) && EqualRect(&both, &troughBox))
+        << "blocks " << blocks.top << "-" << blocks.bottom << " outside the trough " << troughBox.top << "-"
+        << troughBox.bottom << " or its ends " << troughBox.left << ", " << troughBox.right;
     EXPECT_FALSE(IntersectRect(&both, &label, &troughBox)) << "the trough over the label";
 }
 
@@ -160,7 +147,8 @@ void MoveToDpi(HWND dialog, int dpi)
     ReleaseDC(nullptr, screen);
     const POINT middle = CentreOf(dialog);
     const int width = MulDiv(rect.right - rect.left, dpi, from), height = MulDiv(rect.bottom - rect.top, dpi, from);
-    rect = RECT{middle.x - width / 2, middle.y - height / 2, middle.x - width / 2 + width, middle.y - height / 2 + height};
+    SetRect(&rect, middle.x - width / 2, middle.y - height / 2, 0, 0);
+    SetRect(&rect, rect.left, rect.top, rect.left + width, rect.top + height);
     SendMessageA(dialog, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
 }
 
@@ -186,8 +174,6 @@ void ExpectLaidOut(HWND dialog)
     if (const char *dpi = std::getenv("ORVEX_DPI")) {
         EXPECT_EQ(std::atoi(dpi), GetDeviceCaps(dc, LOGPIXELSY)) << "the prefix's DPI did not take";
     }
-    SelectObject(dc, font);
-    ReleaseDC(label, dc);
     const int visibleWidth = std::min(text.right, client.right) - std::max(text.left, client.left);
     EXPECT_GE(visibleWidth, needed.right) << "clipped text: " << shown;
     EXPECT_GE(text.bottom - text.top, needed.bottom) << "clipped text: " << shown;
@@ -200,10 +186,13 @@ void ExpectLaidOut(HWND dialog)
             << "a button over the text, outside the window or not beside the other: button " << last.top << "-"
             << last.bottom << ", text bottom " << text.bottom << ", client bottom " << client.bottom;
         char caption[32] = {};
-        GetWindowTextA(button, caption, sizeof(caption));
-        EXPECT_TRUE(last.bottom - last.top >= line * 3 / 2 && last.right - last.left >= TextWidth(button, caption) + line)
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, caption, GetWindowTextA(button, caption, sizeof(caption)), &extent);
+        EXPECT_TRUE(last.bottom - last.top >= line * 3 / 2 && last.right - last.left >= extent.cx + line)
             << "button " << caption << " not around its text";
     }
+    SelectObject(dc, font);
+    ReleaseDC(label, dc);
     ASSERT_FALSE(buttons.empty());
     const int middle = (client.left + client.right) / 2;
     if (GetDlgItem(dialog, IDC_PROGRESS_BAR))
@@ -231,8 +220,9 @@ void ExpectHitTestsAtNegativeCoordinates(HWND dialog)
     SetWindowPos(dialog, nullptr, window.left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Moves the dialog to a screen of another DPI if asked, checks the layout, then presses the keys in turn on whatever has the thread's focus (their
-// virtual-key codes are their characters) and clicks a button (IDOK, IDCANCEL, kCloseButton) or none.
+// Moves the dialog to a screen of another DPI if asked, checks the layout, then presses the keys in
+// turn on whatever has the thread's focus (their virtual-key codes are their characters) and clicks
+// a button (IDOK, IDCANCEL, kCloseButton) or none.
 std::function<void(HWND)> Act(const char *keys, int click, DWORD thread, int movedToDpi)
 {
     return [=](HWND dialog) {
