@@ -33,7 +33,12 @@ public:
 
 protected:
     void OnFinalMessage() override;
+    void OnDpiChanged() override;
 
 private:
     BOOL OnInitDialog();
+    // Faces, picture and text size at the window's DPI.
+    void LayOut();
+    // OK and Cancel around the middle.
+    void PlaceButtons();
 };

@@ -71,6 +71,7 @@ INT_PTR CALLBACK CDialogWindow::StartDialogProc(HWND dialog, UINT message, WPARA
         object->m_bAttached = true;
         SetObjectOf(dialog, object);
         SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(DialogProc));
+        object->OnAttach();
     }
     return object->Dispatch(message, wParam, lParam);
 }

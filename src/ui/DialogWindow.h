@@ -18,6 +18,8 @@ public:
     HWND m_hWnd = nullptr; // null whenever no window is attached
 
 protected:
+    // First message of the window: m_hWnd is set.
+    virtual void OnAttach() {}
     // Last message of the window: what the dialog held only for its window goes here.
     virtual void OnFinalMessage() {}
 

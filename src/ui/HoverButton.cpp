@@ -87,15 +87,15 @@ HWND CHoverButton::Create(HWND parent, const RECT &rect, const char *text, DWORD
     return window;
 }
 
-void CHoverButton::SizeButtonToFace(HWND button, int nudge)
+void CHoverButton::SizeToFace(int shift) const
 {
     RECT rect;
-    if (!GetWindowRect(button, &rect))
+    int width = 0;
+    int height = 0;
+    if (!m_faces || !ImageList_GetIconSize(m_faces, &width, &height) || !GetWindowRect(m_hWnd, &rect))
         return;
-    MapWindowPoints(nullptr, GetParent(button), reinterpret_cast<POINT *>(&rect), 2);
-    const int shift = nudge == 1 ? 7 : nudge == 2 ? 3 : 0;
-    SetWindowPos(button, nullptr, rect.left + shift, rect.top, kFaceWidth, kFaceHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    MapWindowPoints(nullptr, GetParent(m_hWnd), reinterpret_cast<POINT *>(&rect), 2);
+    SetWindowPos(m_hWnd, nullptr, rect.left + shift, rect.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool CHoverButton::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result)

@@ -17,9 +17,9 @@ public:
     // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN.
     HWND Create(HWND parent, const RECT &rect, const char *text, DWORD style, DWORD exStyle, UINT id);
 
-    // Gives the button the face size without changing its Z order; nudge 1 moves it 7 px
-    // right, nudge 2 moves it 3 px right, anything else keeps its left edge.
-    static void SizeButtonToFace(HWND button, int nudge);
+    // Gives the button the size of its faces without changing its Z order, moved shift pixels
+    // to the right.
+    void SizeToFace(int shift) const;
 
     bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result) override;
 

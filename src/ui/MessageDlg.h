@@ -30,7 +30,11 @@ public:
 
 protected:
     void OnFinalMessage() override;
+    void OnDpiChanged() override;
 
 private:
     BOOL OnInitDialog();
+    // Face, picture, text and window sizes at the window's DPI.
+    void LayOut();
+    void CentreButton();
 };

@@ -9,7 +9,9 @@ const int kButtonFaces = 12;
 const int kCancelFaceBase = 8;
 const int kBlockSize = 10;
 const int kBlockGap = 2;
-const int kNudgeRight7 = 1;
+const int kCancelShiftRight = 7;
+const int kBlockBitmapHeight = 14;
+const RECT kTroughMargins = {1, 2, 1, 2}; // around the bar
 const UINT kRedrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
 HBITMAP LoadModuleBitmap(UINT id)
@@ -70,11 +72,8 @@ BOOL CProgressDlg::OnInitDialog()
     SetTitle(kTitle);
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(m_hWnd, GWLP_HINSTANCE));
 
-    m_faces.Reset(CreateButtonFaces(IDB_BUTTON_FACES, kButtonFaces));
-    m_cancel.m_faces = m_faces.Get();
     m_cancel.m_faceBase = kCancelFaceBase;
-    HWND cancel = GetDlgItem(m_hWnd, IDCANCEL);
-    m_cancel.SubclassOwnerDraw(cancel);
+    m_cancel.SubclassOwnerDraw(GetDlgItem(m_hWnd, IDCANCEL));
 
     AttachTextLabel(m_status);
     HWND status = GetDlgItem(m_hWnd, IDC_TEXT);
@@ -86,15 +85,35 @@ BOOL CProgressDlg::OnInitDialog()
     SetWindowLongA(bar, GWL_EXSTYLE, GetWindowLongA(bar, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
     m_bar.m_blockBitmap.Reset(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_BLOCK)));
     m_bar.m_troughBitmap.Reset(LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_TROUGH)));
-    m_bar.m_blockWidth = kBlockSize;
-    m_bar.m_blockHeight = kBlockSize;
-    m_bar.m_gap = kBlockGap;
+    LayOut();
 
     UseModuleBitmaps();
     InitSkin();
     CenterOnOwner(Owner());
-    CHoverButton::SizeButtonToFace(cancel, kNudgeRight7);
+    m_cancel.SizeToFace(m_scale(kCancelShiftRight));
     return TRUE;
+}
+
+void CProgressDlg::LayOut()
+{
+    m_faces.Reset(CreateButtonFaces(IDB_BUTTON_FACES, kButtonFaces));
+    m_cancel.m_faces = m_faces.Get();
+    m_bar.m_blockWidth = m_scale(kBlockSize);
+    m_bar.m_blockHeight = m_scale(kBlockSize);
+    m_bar.m_blockBitmapHeight = m_scale(kBlockBitmapHeight);
+    m_bar.m_gap = m_scale(kBlockGap);
+
+    // The trough frames the bar wherever the template's font puts it, so the blocks stay inside.
+    const RECT bar = ControlRect(m_bar.m_hWnd);
+    const RECT margins = m_scale(kTroughMargins);
+    m_extraRect = RECT{bar.left - margins.left, bar.top - margins.top, bar.right + margins.right,
+                       bar.bottom + margins.bottom};
+}
+
+void CProgressDlg::OnDpiChanged()
+{
+    LayOut();
+    m_cancel.SizeToFace(0);
 }
 
 void CProgressDlg::OnFinalMessage()

@@ -35,9 +35,12 @@ public:
 
 protected:
     void OnFinalMessage() override;
+    void OnDpiChanged() override;
 
 private:
     BOOL OnInitDialog();
+    // Faces and blocks at the window's DPI.
+    void LayOut();
 
     CSkinProgressBar m_bar;
     CBitmap m_trough;

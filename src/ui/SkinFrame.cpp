@@ -3,6 +3,8 @@
 #include "resource.h"
 
 #include <olectl.h>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -14,8 +16,9 @@ const int kCloseButtonTop = 6;
 const int kCloseFaceBase = 3;
 const int kCaptionButtonFaces = 6;
 const RECT kEmblem = {5, 5, 25, 22};
-const RECT kExtraRect = {15, 85, 370, 105};
 const int kTitleLeft = 27;
+const int kTitleHeight = 13;
+const UINT kDpiChanged = 0x02E0; // WM_DPICHANGED: Windows 8.1 on, when the window meets another DPI
 const int kCaptionRightEnd = 74;
 
 const COLORREF kBorderOuter = RGB(88, 88, 88);
@@ -39,27 +42,37 @@ HICON LoadModuleIcon(int cx, int cy)
     return static_cast<HICON>(LoadImageA(g_module.Instance(), MAKEINTRESOURCEA(IDI_ORVEX), IMAGE_ICON, cx, cy, 0));
 }
 
-// A copy of the strip, height rows tall, filled with the colour below the strip's own rows.
-HBITMAP PadStrip(HBITMAP strip, SIZE size, int height, COLORREF fill)
+void FillOpaque(HDC dc, const RECT &rect, COLORREF color)
+{
+    SetBkColor(dc, color);
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
+}
+
+// The faces of a strip (count faces of face.cx x face.cy at 96 DPI) stretched by scale; rows the
+// strip lacks (the OK strip has 23) come out in the fill colour. A transparent colour must stay
+// exact for the mask, so masked faces take the nearest pixel instead of a blend.
+HBITMAP ScaleStrip(HBITMAP strip, SIZE size, SIZE face, int count, const CDpiScale &scale, COLORREF fill, bool masked)
 {
     HDC screen = GetDC(nullptr);
     if (!screen)
         return nullptr;
-    CBitmap padded(CreateCompatibleBitmap(screen, size.cx, height));
+    const SIZE from = {std::min(size.cx, face.cx * count), std::min(size.cy, face.cy)};
+    const SIZE to = {scale(face.cx) * count, scale(face.cy)};
+    CBitmap scaled(CreateCompatibleBitmap(screen, to.cx, to.cy));
     CMemoryDC source(CreateCompatibleDC(screen));
     CMemoryDC target(CreateCompatibleDC(screen));
     ReleaseDC(nullptr, screen);
-    if (!padded || !source || !target)
+    if (!scaled || !source || !target)
         return nullptr;
     HGDIOBJ oldSource = SelectObject(source.Get(), strip);
-    HGDIOBJ oldTarget = SelectObject(target.Get(), padded.Get());
-    const RECT all = {0, 0, size.cx, height};
-    SetBkColor(target.Get(), fill);
-    ExtTextOutA(target.Get(), 0, 0, ETO_OPAQUE, &all, nullptr, 0, nullptr);
-    BitBlt(target.Get(), 0, 0, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
+    HGDIOBJ oldTarget = SelectObject(target.Get(), scaled.Get());
+    FillOpaque(target.Get(), RECT{0, 0, to.cx, to.cy}, fill);
+    SetStretchBltMode(target.Get(), masked ? COLORONCOLOR : HALFTONE);
+    StretchBlt(target.Get(), 0, 0, MulDiv(from.cx, to.cx, face.cx * count), MulDiv(from.cy, to.cy, face.cy),
+               source.Get(), 0, 0, from.cx, from.cy, SRCCOPY);
     SelectObject(source.Get(), oldSource);
     SelectObject(target.Get(), oldTarget);
-    return padded.Detach();
+    return scaled.Detach();
 }
 
 } // namespace
@@ -72,8 +85,9 @@ BOOL CSkinFrame::InitSkin()
     const int h = window.bottom - window.top;
 
     // Only the two top corners are rounded: a rounded rectangle joined with a square lower part.
-    CRegion shape(CreateRoundRectRgn(0, 0, w + 1, h, kCornerEllipse, kCornerEllipse));
-    CRegion square(CreateRectRgn(0, kSquareFromRow, w, h));
+    const int corner = m_scale(kCornerEllipse);
+    CRegion shape(CreateRoundRectRgn(0, 0, w + 1, h, corner, corner));
+    CRegion square(CreateRectRgn(0, m_scale(kSquareFromRow), w, h));
     if (shape && square && CombineRgn(shape.Get(), shape.Get(), square.Get(), RGN_OR) != ERROR &&
         SetWindowRgn(m_hWnd, shape.Get(), FALSE))
         shape.Detach(); // the window owns it now
@@ -88,21 +102,71 @@ BOOL CSkinFrame::InitSkin()
 
     m_close.m_faces = m_closeFaces.Get();
     m_close.m_faceBase = kCloseFaceBase;
-    const RECT closeRect = {w - kCloseButtonSize - kCloseButtonRight, kCloseButtonTop, w - kCloseButtonRight,
-                            kCloseButtonTop + kCloseButtonSize};
-    m_close.Create(m_hWnd, closeRect, nullptr, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, IDCANCEL);
+    const int size = m_scale(kCloseButtonSize);
+    const RECT closeRect = {w - size - m_scale(kCloseButtonRight), m_scale(kCloseButtonTop),
+                            w - m_scale(kCloseButtonRight), m_scale(kCloseButtonTop) + size};
+    if (m_close.m_hWnd) // a new DPI
+        SetWindowPos(m_close.m_hWnd, nullptr, closeRect.left, closeRect.top, size, size, SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        m_close.Create(m_hWnd, closeRect, nullptr, WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, IDCANCEL);
     return TRUE;
+}
+
+void CSkinFrame::OnAttach()
+{
+    m_scale = CDpiScale::OfWindow(m_hWnd);
+}
+
+void CSkinFrame::ChangeDpi(int dpi, const RECT &suggested)
+{
+    const int oldDpi = m_scale.Dpi();
+    if (dpi <= 0 || dpi == oldDpi)
+        return;
+    m_scale = CDpiScale(dpi);
+    const auto scale = [&](LONG length) { return MulDiv(length, dpi, oldDpi); };
+    // The dialog manager owns the template's font and deletes it with the window: the frame keeps
+    // its own, which the dialog answers for from now on.
+    LOGFONTA font = {};
+    CFont scaled;
+    HGDIOBJ current = reinterpret_cast<HGDIOBJ>(SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
+    if (current && GetObjectA(current, sizeof(font), &font)) {
+        font.lfHeight = scale(font.lfHeight);
+        scaled.Reset(CreateFontIndirectA(&font));
+    }
+    for (HWND child = GetWindow(m_hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT *>(&rect), 2);
+        SetWindowPos(child, nullptr, scale(rect.left), scale(rect.top), scale(rect.right) - scale(rect.left),
+                     scale(rect.bottom) - scale(rect.top), SWP_NOZORDER | SWP_NOACTIVATE);
+        if (scaled)
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.Get()), FALSE);
+    }
+    if (scaled)
+        m_dpiFont = std::move(scaled); // no child holds the one before any more
+    SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    OnDpiChanged();
+    // A dialog that sized itself again stays centred where the system put it.
+    RECT now;
+    GetWindowRect(m_hWnd, &now);
+    SetWindowPos(m_hWnd, nullptr, (suggested.left + suggested.right - (now.right - now.left)) / 2,
+                 (suggested.top + suggested.bottom - (now.bottom - now.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InitSkin();
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CSkinFrame::OnFinalMessage()
 {
     m_close.m_faces = nullptr;
     m_closeFaces.Reset();
+    m_dpiFont.Reset();
     m_bigIcon.Reset();
     m_smallIcon.Reset();
 }
 
-HIMAGELIST CSkinFrame::CreateFaceList(UINT bitmapId, int cx, int cy, int count, COLORREF maskColor)
+HIMAGELIST CSkinFrame::CreateFaceList(UINT bitmapId, int cx, int cy, int count, COLORREF maskColor) const
 {
     CBitmap strip(static_cast<HBITMAP>(
         LoadImageA(g_module.Instance(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -112,11 +176,12 @@ HIMAGELIST CSkinFrame::CreateFaceList(UINT bitmapId, int cx, int cy, int count, 
     // A strip with fewer rows than the faces (the OK strip has 23) gets the missing rows in the
     // mask colour, so they come out transparent instead of black.
     const SIZE size = BitmapSize(strip.Get());
-    if (masked && size.cy < cy)
-        strip.Reset(PadStrip(strip.Get(), size, cy, maskColor));
+    if ((masked && size.cy < cy) || m_scale.Dpi() != CDpiScale::kDesignDpi)
+        strip.Reset(ScaleStrip(strip.Get(), size, SIZE{cx, cy}, count, m_scale, maskColor, masked));
     if (!strip)
         return nullptr;
-    CImageList list(ImageList_Create(cx, cy, ILC_COLOR24 | (masked ? ILC_MASK : 0), count, 0));
+    CImageList list(
+        ImageList_Create(m_scale(cx), m_scale(cy), ILC_COLOR24 | (masked ? ILC_MASK : 0), count, 0));
     if (!list)
         return nullptr;
     const int added = masked ? ImageList_AddMasked(list.Get(), strip.Get(), maskColor)
@@ -126,7 +191,7 @@ HIMAGELIST CSkinFrame::CreateFaceList(UINT bitmapId, int cx, int cy, int count, 
     return list.Detach();
 }
 
-HIMAGELIST CSkinFrame::CreateButtonFaces(UINT bitmapId, int count)
+HIMAGELIST CSkinFrame::CreateButtonFaces(UINT bitmapId, int count) const
 {
     return CreateFaceList(bitmapId, CHoverButton::kFaceWidth, CHoverButton::kFaceHeight, count, kFaceMask);
 }
@@ -136,7 +201,9 @@ void CSkinFrame::AttachWarningPicture(CImageStatic &picture, CImageList &list)
     const int width = 32;
     const int height = 28;
     list.Reset(CreateFaceList(IDB_WARNING, width, height, 1, kPictureMask));
+    // Again at a new DPI: the control is attached already, only the picture changes.
     picture.AttachWithList(GetDlgItem(m_hWnd, IDC_PICTURE), list.Get());
+    InvalidateRect(picture.m_hWnd, nullptr, TRUE);
 }
 
 void CSkinFrame::AttachTextLabel(CSkinLabel &label)
@@ -159,11 +226,17 @@ SIZE CSkinFrame::MeasureOneLine(const String &text) const
     return extent;
 }
 
-void CSkinFrame::SetControlLeft(HWND control, int left) const
+RECT CSkinFrame::ControlRect(HWND control) const
 {
-    RECT rect;
+    RECT rect = {};
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+void CSkinFrame::SetControlLeft(HWND control, int left) const
+{
+    const RECT rect = ControlRect(control);
     SetWindowPos(control, nullptr, left, rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -194,9 +267,10 @@ LRESULT CSkinFrame::HitTest(LPARAM screenPoint) const
                          static_cast<short>(HIWORD(screenPoint)) - window.top};
     if (!m_captionBitmap)
         return HTCLIENT;
-    if (point.y >= BitmapSize(m_captionBitmap).cy)
+    if (point.y >= m_scale(BitmapSize(m_captionBitmap).cy))
         return HTCLIENT;
-    return PtInRect(&kEmblem, point) ? HTSYSMENU : HTCAPTION;
+    const RECT emblem = m_scale(kEmblem);
+    return PtInRect(&emblem, point) ? HTSYSMENU : HTCAPTION;
 }
 
 bool CSkinFrame::PaintBackground(HDC dc)
@@ -207,50 +281,51 @@ bool CSkinFrame::PaintBackground(HDC dc)
     GetClientRect(m_hWnd, &client);
     const int R = client.right;
     const int B = client.bottom;
+    const CDpiScale &s = m_scale;
     const SIZE caption = BitmapSize(m_captionBitmap);
     const int bw = caption.cx;
     const int bh = caption.cy;
 
-    StretchBitmap(dc, RECT{0, bh - 1, R - 1, B}, m_bodyBitmap, nullptr);
+    StretchBitmap(dc, RECT{0, s(bh - 1), R - s(1), B}, m_bodyBitmap, nullptr);
 
+    // The ends of the title bar keep their shape, the middle stretches to the window's width.
     const RECT leftEnd = {0, 0, kTitleLeft, bh};
     const RECT rightEnd = {bw - kCaptionRightEnd, 0, bw, bh};
     const RECT middle = {kTitleLeft, 0, bw - kCaptionRightEnd, bh};
-    DrawBitmapAt(dc, 0, 0, m_captionBitmap, &leftEnd);
-    DrawBitmapAt(dc, R - (kCaptionRightEnd - 1), 0, m_captionBitmap, &rightEnd);
-    StretchBitmap(dc, RECT{kTitleLeft - 1, 0, R - (kCaptionRightEnd - 1), bh - 1}, m_captionBitmap, &middle);
+    StretchBitmap(dc, RECT{0, 0, s(kTitleLeft - 1), s(bh - 1)}, m_captionBitmap, &leftEnd);
+    StretchBitmap(dc, RECT{R - s(kCaptionRightEnd - 1), 0, R, s(bh - 1)}, m_captionBitmap, &rightEnd);
+    StretchBitmap(dc, RECT{s(kTitleLeft - 1), 0, R - s(kCaptionRightEnd - 1), s(bh - 1)}, m_captionBitmap, &middle);
 
-    DrawOpenFrame(dc, RECT{0, bh - 2, R - 1, B - 1}, kBorderOuter);
-    DrawOpenFrame(dc, RECT{1, bh - 2, R - 2, B - 2}, kBorderMiddle);
-    DrawOpenFrame(dc, RECT{2, bh - 2, R - 3, B - 3}, kBorderInner);
+    // Three grey lines down the sides and along the bottom, a light rim and the orange panel,
+    // each inside the one before.
+    const COLORREF rings[] = {kBorderOuter, kBorderMiddle, kBorderInner, kPanelLight};
+    for (int i = 0; i < 4; ++i)
+        FillOpaque(dc, RECT{s(i), s(bh - 2), R - s(i), B - s(i)}, rings[i]);
+    FillOpaque(dc, RECT{s(4), s(bh - 1), R - s(4), B - s(4)}, kPanel);
 
-    const RECT panel = {4, bh - 1, R - 4, B - 4};
-    SetBkColor(dc, kPanel);
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &panel, nullptr, 0, nullptr);
-    DrawFrameRect(dc, 3, bh - 2, R - 6, B - bh - 1, kPanelLight, kPanelLight);
-
-    const int ellipse = 10;
+    const int ellipse = s(10);
     HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    DrawRoundFrame(dc, RECT{8, bh + 3, R - 9, B - 10}, ellipse, ellipse, kInsetLine, 1);
-    DrawRoundFrame(dc, RECT{8, bh + 3, R - 8, B - 9}, ellipse, ellipse, kInsetLine, 1);
-    DrawRoundFrame(dc, RECT{7, bh + 2, R - 6, B - 7}, ellipse, ellipse, kPanelLight, 2);
+    DrawRoundFrame(dc, RECT{s(8), s(bh + 3), R - s(9), B - s(10)}, ellipse, ellipse, kInsetLine, s(1));
+    DrawRoundFrame(dc, RECT{s(8), s(bh + 3), R - s(8), B - s(9)}, ellipse, ellipse, kInsetLine, s(1));
+    DrawRoundFrame(dc, RECT{s(7), s(bh + 2), R - s(6), B - s(7)}, ellipse, ellipse, kPanelLight, s(2));
     CBrush white(CreateSolidBrush(kWhite));
     if (white)
         SelectObject(dc, white.Get());
-    DrawRoundFrame(dc, RECT{8, bh + 3, R - 7, B - 8}, ellipse, ellipse, kInsetLine, 1);
+    DrawRoundFrame(dc, RECT{s(8), s(bh + 3), R - s(7), B - s(8)}, ellipse, ellipse, kInsetLine, s(1));
     SelectObject(dc, oldBrush);
 
-    CFont font(CreateFontA(13, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, "tahoma"));
+    CFont font(
+        CreateFontA(s(kTitleHeight), 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, "tahoma"));
     HGDIOBJ oldFont = font ? SelectObject(dc, font.Get()) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kWhite);
-    RECT titleRect = {kTitleLeft, 0, R, bh - 1};
+    RECT titleRect = {s(kTitleLeft), 0, R, s(bh - 1)};
     DrawTextA(dc, m_title.c_str(), static_cast<int>(m_title.Length()), &titleRect, DT_VCENTER | DT_SINGLELINE);
     if (oldFont)
         SelectObject(dc, oldFont);
 
     if (m_bExtra)
-        StretchBitmap(dc, kExtraRect, m_extraBitmap, nullptr);
+        StretchBitmap(dc, m_extraRect, m_extraBitmap, nullptr);
     return true;
 }
 
@@ -308,6 +383,15 @@ bool CSkinFrame::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         if (!PaintBackground(reinterpret_cast<HDC>(wParam)))
             return false;
         result = 1;
+        return true;
+    case kDpiChanged:
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT *>(lParam));
+        result = 0;
+        return true;
+    case WM_GETFONT:
+        if (!m_dpiFont)
+            return false;
+        result = reinterpret_cast<LRESULT>(m_dpiFont.Get());
         return true;
     default:
         return ReflectNotification(message, wParam, lParam, result);
@@ -384,46 +468,6 @@ void CSkinFrame::StretchBitmap(HDC dc, const RECT &dest, HBITMAP bitmap, const R
     if (oldMode)
         SetStretchBltMode(dc, oldMode);
     SelectObject(memory.Get(), old);
-}
-
-void CSkinFrame::DrawBitmapAt(HDC dc, int x, int y, HBITMAP bitmap, const RECT *source)
-{
-    const SIZE size = BitmapSize(bitmap);
-    if (!size.cx)
-        return;
-    const RECT whole = {0, 0, size.cx - 1, size.cy - 1};
-    const RECT &from = source ? *source : whole;
-    const RECT dest = {x, y, x + (from.right - from.left) - 1, y + (from.bottom - from.top) - 1};
-    StretchBitmap(dc, dest, bitmap, &from);
-}
-
-static void FillOpaque(HDC dc, int left, int top, int right, int bottom, COLORREF color)
-{
-    // Inclusive ranges.
-    const RECT rect = {left, top, right + 1, bottom + 1};
-    SetBkColor(dc, color);
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-}
-
-void CSkinFrame::DrawFrameRect(HDC dc, int x, int y, int width, int height, COLORREF topLeft, COLORREF bottomRight)
-{
-    FillOpaque(dc, x, y, x + width - 2, y, topLeft);
-    FillOpaque(dc, x, y, x, y + height - 2, topLeft);
-    FillOpaque(dc, x + width - 1, y, x + width - 1, y + height - 1, bottomRight);
-    FillOpaque(dc, x, y + height - 1, x + width - 1, y + height - 1, bottomRight);
-}
-
-void CSkinFrame::DrawOpenFrame(HDC dc, const RECT &rect, COLORREF color)
-{
-    CPen pen(CreatePen(PS_SOLID, 1, color));
-    if (!pen)
-        return;
-    HGDIOBJ old = SelectObject(dc, pen.Get());
-    MoveToEx(dc, rect.left, rect.top, nullptr);
-    LineTo(dc, rect.left, rect.bottom);
-    LineTo(dc, rect.right, rect.bottom);
-    LineTo(dc, rect.right, rect.top);
-    SelectObject(dc, old);
 }
 
 void CSkinFrame::DrawRoundFrame(HDC dc, const RECT &rect, int ellipseWidth, int ellipseHeight, COLORREF color,

@@ -3,14 +3,13 @@
 
 #include <utility>
 
-static const int kBitmapBlockBottom = 14;
 static const UINT kRedrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
 bool CSkinProgressBar::StripKey::operator==(const StripKey &other) const
 {
     return width == other.width && height == other.height && blockWidth == other.blockWidth &&
-           blockHeight == other.blockHeight && gap == other.gap && blockBitmap == other.blockBitmap &&
-           blockColor == other.blockColor;
+           blockHeight == other.blockHeight && blockBitmapHeight == other.blockBitmapHeight && gap == other.gap &&
+           blockBitmap == other.blockBitmap && blockColor == other.blockColor;
 }
 
 bool CSkinProgressBar::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT &result)
@@ -43,7 +42,8 @@ bool CSkinProgressBar::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM 
 
 CSkinProgressBar::StripKey CSkinProgressBar::CurrentKey(int width, int height) const
 {
-    return StripKey{width, height, m_blockWidth, m_blockHeight, m_gap, m_blockBitmap.Get(), m_blockColor};
+    return StripKey{width, height, m_blockWidth, m_blockHeight, m_blockBitmapHeight,
+                    m_gap, m_blockBitmap.Get(), m_blockColor};
 }
 
 RECT CSkinProgressBar::BlockRect(LONGLONG index, int height) const
@@ -53,7 +53,7 @@ RECT CSkinProgressBar::BlockRect(LONGLONG index, int height) const
     block.right = block.left + m_blockWidth;
     if (m_blockBitmap) {
         block.top = 0;
-        block.bottom = kBitmapBlockBottom;
+        block.bottom = m_blockBitmapHeight;
     } else {
         block.top = height / 2 - m_blockHeight / 2;
         block.bottom = height / 2 + m_blockHeight / 2;

@@ -14,6 +14,7 @@ public:
     int m_blockWidth = 8;
     int m_blockHeight = 0;
     int m_gap = 1;
+    int m_blockBitmapHeight = 14; // blocks from the bitmap: from the top, this tall
     ULONGLONG m_lower = 0;
     ULONGLONG m_upper = 100;
     ULONGLONG m_pos = 0;
@@ -25,7 +26,7 @@ private:
     // What the cached row of blocks was drawn for; another size or look draws it again.
     struct StripKey
     {
-        int width, height, blockWidth, blockHeight, gap;
+        int width, height, blockWidth, blockHeight, blockBitmapHeight, gap;
         HBITMAP blockBitmap;
         COLORREF blockColor;
         bool operator==(const StripKey &other) const;

@@ -9,6 +9,8 @@
 #include "ui/SkinFrame.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -18,6 +20,8 @@ const char kQuestion[] = "Do you really want delete selected items\nusing Talmio
 const int kCloseButton = -1;
 const char kHeld = '~'; // before a key in Act: it comes as a repeat, held down since before the dialog
 const DWORD kMove = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+const UINT kDpiChanged = 0x02E0; // WM_DPICHANGED
+const char kDesktopKey[] = "Control Panel\\Desktop";
 
 // Runs the thread's message loop until done() or the timeout; returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
@@ -79,6 +83,76 @@ HWND Show(CProgressDlg &dialog, DWORD settleMs = 100)
     return window;
 }
 
+// The title bar grows with the text: the bar (where the window drags) two lines tall, the close
+// button one, the title's white letters between them over half of one.
+void ExpectTitleBarScaled(HWND dialog, int line)
+{
+    RECT window, close;
+    GetWindowRect(dialog, &window);
+    GetWindowRect(FindWindowExA(dialog, nullptr, "VSButton", nullptr), &close);
+    int bar = 0;
+    const POINT at = {window.left + line * 5, window.top};
+    while (bar < 400 && SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y + bar)) == HTCAPTION)
+        ++bar;
+    EXPECT_GE(bar, line * 2) << "title bar";
+    EXPECT_GE(close.bottom - close.top, line) << "close button";
+    int titleRows = 0;
+    HDC dc = GetDC(dialog);
+    for (int y = 0; y < bar; ++y) {
+        int x = line * 3;
+        while (x < close.left - window.left && GetPixel(dc, x, y) != RGB(255, 255, 255))
+            ++x;
+        titleRows += x < close.left - window.left;
+    }
+    ReleaseDC(dialog, dc);
+    EXPECT_GE(titleRows * 2, line) << "title letters";
+}
+
+// The bar's blocks at the end of a file lie inside their trough, and the trough clear of the label:
+// the trough is what the frame adds with its extra picture under the hidden bar, the blocks what
+// the bar adds over it.
+void ExpectBlocksInTrough(CProgressDlg &dialog)
+{
+    const auto bounds = [&](bool extra, bool bar) {
+        dialog.m_bExtra = extra;
+        ShowWindow(dialog.m_pBar->m_hWnd, bar ? SW_SHOWNA : SW_HIDE);
+        RedrawWindow(dialog.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return Pixels(dialog.m_hWnd);
+    };
+    dialog.m_pBar->m_upper = dialog.m_pBar->m_pos = 9;
+    const std::vector<COLORREF> plain = bounds(false, false), trough = bounds(true, false), full = bounds(true, true);
+    RECT client, label, troughBox = {}, blocks = {}, both;
+    GetClientRect(dialog.m_hWnd, &client);
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const RECT pixel = {LONG(i % client.right), LONG(i / client.right), LONG(i % client.right + 1),
+                            LONG(i / client.right + 1)};
+        UnionRect(plain[i] != trough[i] ? &troughBox : &both, &troughBox, &pixel);
+        UnionRect(trough[i] != full[i] ? &blocks : &both, &blocks, &pixel);
+    }
+    GetWindowRect(GetDlgItem(dialog.m_hWnd, IDC_TEXT), &label);
+    MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT *>(&label), 2);
+    EXPECT_TRUE(!IsRectEmpty(&blocks) && UnionRect(&both, &blocks, &troughBox) && EqualRect(&both, &troughBox))
+        << "blocks " << blocks.top << "-" << blocks.bottom << " outside the trough " << troughBox.top << "-"
+        << troughBox.bottom << " or its ends " << troughBox.left << ", " << troughBox.right;
+    EXPECT_FALSE(IntersectRect(&both, &label, &troughBox)) << "the trough over the label";
+}
+
+// The message the system sends when the window moves to a screen of another DPI, with the window
+// rectangle it suggests: the same middle, the size in proportion.
+void MoveToDpi(HWND dialog, int dpi)
+{
+    RECT rect;
+    GetWindowRect(dialog, &rect);
+    HDC screen = GetDC(nullptr);
+    const int from = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const POINT middle = CentreOf(dialog);
+    const int width = MulDiv(rect.right - rect.left, dpi, from), height = MulDiv(rect.bottom - rect.top, dpi, from);
+    SetRect(&rect, middle.x - width / 2, middle.y - height / 2, 0, 0);
+    SetRect(&rect, rect.left, rect.top, rect.left + width, rect.top + height);
+    SendMessageA(dialog, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
+}
+
 // The dialog as the user sees it: its text whole in the part that shows, its buttons below the
 // text, side by side around the middle and apart (the progress window's Cancel at the right);
 // with no owner, centred on the work area.
@@ -95,8 +169,12 @@ void ExpectLaidOut(HWND dialog)
     HDC dc = GetDC(label);
     HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
     DrawTextA(dc, shown, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
-    SelectObject(dc, font);
-    ReleaseDC(label, dc);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    const int line = metrics.tmHeight; // what every part of the skin grows with
+    if (const char *dpi = std::getenv("ORVEX_DPI")) {
+        EXPECT_EQ(std::atoi(dpi), GetDeviceCaps(dc, LOGPIXELSY)) << "the prefix's DPI did not take";
+    }
     const int visibleWidth = std::min(text.right, client.right) - std::max(text.left, client.left);
     EXPECT_GE(visibleWidth, needed.right) << "clipped text: " << shown;
     EXPECT_GE(text.bottom - text.top, needed.bottom) << "clipped text: " << shown;
@@ -106,15 +184,24 @@ void ExpectLaidOut(HWND dialog)
         GetWindowRect(button, &buttons.back());
         const RECT &last = buttons.back();
         EXPECT_TRUE(last.top >= text.bottom && last.bottom <= client.bottom && last.top == buttons.front().top)
-            << "a button over the text, outside the window or not beside the other";
+            << "a button over the text, outside the window or not beside the other: button " << last.top << "-"
+            << last.bottom << ", text bottom " << text.bottom << ", client bottom " << client.bottom;
+        char caption[32] = {};
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, caption, GetWindowTextA(button, caption, sizeof(caption)), &extent);
+        EXPECT_TRUE(last.bottom - last.top >= line * 3 / 2 && last.right - last.left >= extent.cx + line)
+            << "button " << caption << " not around its text";
     }
+    SelectObject(dc, font);
+    ReleaseDC(label, dc);
     ASSERT_FALSE(buttons.empty());
     const int middle = (client.left + client.right) / 2;
     if (GetDlgItem(dialog, IDC_PROGRESS_BAR))
         EXPECT_GT(buttons.front().left, middle) << "Cancel not at the right";
     else
-        EXPECT_NEAR(middle, (buttons.front().left + buttons.back().right) / 2, 5) << "buttons off the middle";
+        EXPECT_NEAR(middle, (buttons.front().left + buttons.back().right) / 2, line / 2) << "buttons off the middle";
     EXPECT_TRUE(buttons.size() == 1 || buttons.back().left > buttons.front().right + 4) << "buttons not apart";
+    ExpectTitleBarScaled(dialog, line);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     EXPECT_NEAR((area.left + area.right) / 2, (window.left + window.right) / 2, 1) << "not centred";
     EXPECT_NEAR((area.top + area.bottom) / 2, (window.top + window.bottom) / 2, 1) << "not centred";
@@ -134,12 +221,14 @@ void ExpectHitTestsAtNegativeCoordinates(HWND dialog)
     SetWindowPos(dialog, nullptr, window.left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Checks the layout, then presses the keys in turn on whatever has the thread's focus (their
-// virtual-key codes are their characters; see kHeld) and clicks a button (IDOK, IDCANCEL,
-// kCloseButton) or none.
-std::function<void(HWND)> Act(const char *keys, int click, DWORD thread)
+// Moves the dialog to a screen of another DPI if asked, checks the layout, then presses the keys in
+// turn on whatever has the thread's focus (their virtual-key codes are their characters; see
+// kHeld) and clicks a button (IDOK, IDCANCEL, kCloseButton) or none.
+std::function<void(HWND)> Act(const char *keys, int click, DWORD thread, int movedToDpi)
 {
     return [=](HWND dialog) {
+        if (movedToDpi)
+            MoveToDpi(dialog, movedToDpi);
         ExpectLaidOut(dialog);
         for (const char *key = keys; *key; ++key, Sleep(50)) { // the focus moves before the next key
             GUITHREADINFO info = {};
@@ -189,13 +278,14 @@ DWORD GuiObjects(DWORD kind)
 } // namespace
 
 // Enter and Space press the focused button (the focus starts on OK, Tab moves it on), Escape and
-// the close button cancel; held on from before (a repeat), none of them presses anything. The confirmation is one object for every showing, and its rows
-// alternate: a confirmation that carried over to the next showing would show. The progress
+// the close button cancel; held on from before (a repeat), none of them presses anything, and on a
+// screen of another DPI they work alike. The confirmation is one object for every showing, and its
+// rows alternate: a confirmation that carried over to the next showing would show. The progress
 // dialog, which has no dialog manager in its loop, raises the cancel flag and hides.
 TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
 {
     enum Kind { Message, Confirm, Progress };
-    const struct { Kind dialog; const char *keys; int click, code; } rows[] = { // code 2: cancelled
+    const struct { Kind dialog; const char *keys; int click, code, movedToDpi = 0; } rows[] = { // code 2: cancelled
         {Message, "\r", 0, 1}, {Message, "", IDOK, 1}, {Message, "\x1b", 0, 2}, {Message, " ", 0, 1},
         {Message, "", kCloseButton, 2}, {Message, "\t\r", 0, 1}, {Confirm, "\r", 0, 1}, {Confirm, "\x1b", 0, 2},
         {Confirm, "", IDOK, 1}, {Confirm, "", kCloseButton, 2}, {Confirm, " ", 0, 1}, {Confirm, "\t\r", 0, 2},
@@ -204,13 +294,14 @@ TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
         {Progress, "\t", 0, 0}, {Progress, " ", 0, 2}, {Progress, "\x1b", 0, 2},
         {Message, "~\r\x1b", 0, 2}, {Confirm, "~ \x1b", 0, 2}, {Confirm, "~\x1b\r", 0, 1},
         {Progress, "~\r", 0, 0}, {Progress, "~\x1b~ ", 0, 0},
+        {Message, "\r", 0, 1, 144}, {Confirm, "", IDOK, 1, 192}, {Progress, "", IDCANCEL, 2, 120},
     };
     CConfirmDlg confirm;
     CProgressDlg progress;
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::Message() << "dialog " << row.dialog << ", keys " << testing::PrintToString(row.keys)
                                         << ", click " << row.click);
-        const auto act = Act(row.keys, row.click, GetCurrentThreadId());
+        const auto act = Act(row.keys, row.click, GetCurrentThreadId(), row.movedToDpi);
         if (row.dialog != Progress) {
             DialogAnswerer answers({DialogAnswerer::Answer(act)});
             EXPECT_EQ(row.code, row.dialog == Message ? CMessageDlg().Show(kMessage, kCaption)
@@ -222,11 +313,33 @@ TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
         progress.SetCancelFlag(&cancelled);
         HWND window = Show(progress);
         ExpectHitTestsAtNegativeCoordinates(window);
+        ExpectBlocksInTrough(progress);
         act(window);
         EXPECT_EQ(row.code == 2, PumpUntil([&] { return cancelled; }, row.code ? 3000 : 500));
         EXPECT_EQ(row.code != 2, IsWindowVisible(progress.m_hWnd) != FALSE);
         DestroyWindow(progress.m_hWnd);
     }
+}
+
+// The table above at the scalings of today's screens (125, 150 and 200 %): in a process of its own
+// each time, as the prefix's DPI is read when a process starts. The prefix keeps 96 for the rest.
+TEST(DialogEnd, TheSameAtEveryDpi)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    DWORD saved = 0, size = sizeof(saved);
+    const bool had = SHGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", nullptr, &saved, &size) == ERROR_SUCCESS;
+    for (DWORD dpi : {120, 144, 192}) {
+        EXPECT_EQ(0, SHSetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
+        SetEnvironmentVariableA("ORVEX_DPI", std::to_string(dpi).c_str());
+        const RunResult run = RunProgram('"' + std::string(self) + "\" --gtest_filter=DialogEnd.EachKey*");
+        EXPECT_EQ(0u, run.exitCode) << dpi << " DPI:\n" << run.output;
+    }
+    SetEnvironmentVariableA("ORVEX_DPI", nullptr);
+    if (had)
+        SHSetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &saved, sizeof(saved));
+    else
+        SHDeleteValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
 }
 
 // One dialog of each kind answered as a user would, the progress dialog painted mid-run with its
