@@ -373,7 +373,8 @@ def main():
         version_modules(options.output, modules, options.msibuild)
         subprocess.run([sys.executable, os.path.join(HERE, 'signing.py'), 'sign', options.output], check=True)
     except BaseException:
-        os.remove(options.output)
+        if os.path.exists(options.output):
+            os.remove(options.output)
         raise
 
 

@@ -51,9 +51,12 @@ def identity(path):
         with open(given[0], 'rb') as pkcs12:
             text = 'sha256 %s timestamp %s\n' % (hashlib.sha256(pkcs12.read()).hexdigest(),
                                                   os.environ.get('ORVEX_SIGN_TIMESTAMP', 'none'))
-    if not os.path.exists(path) or open(path).read() != text:
-        with open(path, 'w') as out:
-            out.write(text)
+    if os.path.exists(path):
+        with open(path) as noted:
+            if noted.read() == text:
+                return
+    with open(path, 'w') as out:
+        out.write(text)
 
 
 def sign(files):

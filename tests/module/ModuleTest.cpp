@@ -329,9 +329,10 @@ struct Step { const char *label; std::string package; const char *action; DWORD 
 
 // The packages as an administrator uses them, step after step from an uninstalled product, with
 // another program's entry in every key the package writes into (it must survive, and it keeps
-// those keys, as the installer removes a key that an uninstall leaves empty). Each step's exit code
-// and the products installed after it; the registry and the module files as first installed, or
-// as before the install, with the product's folders gone. Both versions carry the same modules and entries.
+// those keys, as the installer removes a key that an uninstall leaves empty). Each step's exit code,
+// the products installed after it and the version of the module files; the registry as first
+// installed, or as before the install, with the product's folders gone. Both versions write the
+// same entries; their modules differ in their version information only.
 TEST(Package, InstallsUpgradesRefusesDowngradesRepairsAndUninstalls)
 {
     for (const auto &[code, shown] : Installed())
