@@ -15,14 +15,23 @@ writes them into the registry view of the module's architecture. Windows Install
 value it wrote when the package goes; a key the scripts do not mark NoRemove goes with its whole
 subtree, as in the module's unregistration. No self-registration: nothing runs the module.
 
+wixl records every file as unversioned, with a hash. The modules' rows then get the version and
+language of each module's own version information, and lose their hashes: Windows Installer
+replaces a versioned file by its version (an unversioned row loses to any versioned file on disk),
+so that a repair, or an upgrade that finds the older module still in place (loaded, so not yet
+removed), puts the package's module in place of an older one. Where a certificate is given
+(signing.py), the package is signed last.
+
 Usage: make_package.py --arch x64|x86 --version 1.2.3 --product NAME --maker NAME --icon FILE
                        --module x64=DLL [--module x86=DLL] --output OrvexSE-1.2.3-x64.msi [--wixl PATH]
+                       [--msibuild PATH]
 The x64 package needs both modules, the x86 one only the x86 module.
 """
 
 import argparse
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -267,6 +276,42 @@ def module_rows(arch, package_arch, idl, classes):
     return rows
 
 
+def file_version(path):
+    """The file version and language of a module's version information (its VS_VERSIONINFO), as
+    the File table holds them: "1.2.3.0" and the decimal language identifier."""
+    with open(path, 'rb') as module:
+        data = module.read()
+    key = 'VS_VERSION_INFO\0'.encode('utf-16-le')
+    start = data.find(key) - 6  # after wLength, wValueLength and wType
+    if start < 0:
+        fail(path + ' has no version information')
+    block = data[start:start + struct.unpack_from('<H', data, start)[0]]
+
+    def aligned(offset):
+        return (offset + 3) & ~3
+
+    signature, _, high, low = struct.unpack_from('<4I', block, aligned(6 + len(key)))
+    translation = 'Translation\0'.encode('utf-16-le')
+    found = block.find(translation)
+    if signature != 0xFEEF04BD or found < 0:
+        fail(path + ' has unreadable version information')
+    language = struct.unpack_from('<H', block, aligned(found + len(translation)))[0]
+    return '%d.%d.%d.%d' % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF), str(language)
+
+
+def version_modules(package, modules, msibuild):
+    """Makes the modules' File rows versioned, as their files are."""
+    queries = []
+    for arch, path in sorted(modules.items()):
+        version, language = file_version(path)
+        queries += ['-q', "UPDATE `File` SET `Version` = '%s', `Language` = '%s' WHERE `File` = 'Module_%s'"
+                    % (version, language, arch),
+                    '-q', "DELETE FROM `MsiFileHash` WHERE `File_` = 'Module_%s'" % arch]
+    result = subprocess.run([msibuild, package] + queries, capture_output=True, text=True)
+    if result.returncode != 0 or result.stderr.strip():
+        fail('msibuild failed:\n' + result.stderr)
+
+
 def write_include(path, rows):
     lines = ['<?xml version="1.0" encoding="utf-8"?>',
              '<!-- Written by make_package.py from the module\'s registration sources. -->', '<Include>']
@@ -289,6 +334,7 @@ def main():
     parser.add_argument('--module', action='append', default=[], metavar='ARCH=DLL')
     parser.add_argument('--output', required=True)
     parser.add_argument('--wixl', default='wixl')
+    parser.add_argument('--msibuild', default='msibuild')
     options = parser.parse_args()
 
     modules = dict(entry.split('=', 1) for entry in options.module)
@@ -323,6 +369,13 @@ def main():
             if os.path.exists(options.output):
                 os.remove(options.output)
             fail('wixl failed:\n' + result.stderr)
+    try:
+        version_modules(options.output, modules, options.msibuild)
+        subprocess.run([sys.executable, os.path.join(HERE, 'signing.py'), 'sign', options.output], check=True)
+    except BaseException:
+        if os.path.exists(options.output):
+            os.remove(options.output)
+        raise
 
 
 if __name__ == '__main__':

@@ -12,9 +12,15 @@ for arch in $archs; do
     *) echo "build: unknown architecture '$arch' (one of: $ORVEX_ALL_ARCHS)" >&2; exit 1 ;;
   esac
 done
-# The x64 package carries the x86 module too: that module comes first, even for an x64-only build.
+# Signed where a certificate is given (install/signing.py names the variables).
+if [ -n "${ORVEX_SIGN_PKCS12:-}" ]; then
+  echo "build: signing the modules and packages with $ORVEX_SIGN_PKCS12"
+else
+  echo "build: no signing certificate given (ORVEX_SIGN_PKCS12): the modules and packages are unsigned"
+fi
+# The x64 packages carry x86 modules too: those come first, even for an x64-only build.
 case " $archs " in
-  *" x64 "*) echo "build: the x86 module for the x64 package"; orvex_build x86 --target OrvexSE ;;
+  *" x64 "*) echo "build: the x86 modules for the x64 packages"; orvex_build x86 --target OrvexSE OrvexSE_older ;;
 esac
 for arch in $archs; do
   echo "build: $arch in $(orvex_tree "$arch")"

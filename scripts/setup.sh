@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a fresh Debian 12 (amd64, root): both
-# mingw-w64 toolchains, Wine for both architectures, and msitools (wixl) for the installer
-# packages. The 32-bit loader is installed even where the kernel cannot run it; the test command
-# asks it and skips the x86 suite there.
+# mingw-w64 toolchains, Wine for both architectures, msitools (wixl) for the installer packages,
+# and osslsigncode and openssl for signing them. The 32-bit loader is installed even where the
+# kernel cannot run it; the test command asks it and skips the x86 suite there.
 # Safe to run again: every step checks first or is idempotent.
 set -euo pipefail
 
@@ -17,6 +17,7 @@ PACKAGES=(
   coreutils python3 locales
   e2fsprogs util-linux mount
   wixl msitools
+  osslsigncode openssl
 )
 
 # The double-byte code-page cases run under this locale: Wine takes its ANSI code page from it.
@@ -35,7 +36,8 @@ have_packages() {
   done
   [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] && command -v Xvfb >/dev/null &&
   command -v import >/dev/null && command -v cmake >/dev/null && command -v python3 >/dev/null &&
-  command -v wixl >/dev/null && command -v msiinfo >/dev/null &&
+  command -v wixl >/dev/null && command -v msiinfo >/dev/null && command -v msibuild >/dev/null &&
+  command -v osslsigncode >/dev/null && command -v openssl >/dev/null &&
   [ -x /sbin/mkfs.ext2 ] && [ -x /sbin/losetup ] && [ -x /bin/mountpoint ] &&
   [ -f /usr/share/i18n/locales/ja_JP ] &&
   [ -d /usr/src/googletest/googletest ] &&

@@ -6,6 +6,19 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 bash "$orvex_root/scripts/setup.sh"
+# Every run builds signed, with a throwaway certificate made here (the "signatures" test checks
+# against it); a release's own certificate is given the same way.
+throwaway_certificate() {
+  local folder="$BUILD_DIR/signing"
+  mkdir -p "$folder"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=OrvexSE throwaway test certificate" \
+    -addext extendedKeyUsage=codeSigning -keyout "$folder/key.pem" -out "$folder/certificate.pem" 2>/dev/null
+  export ORVEX_SIGN_PASSWORD=throwaway ORVEX_SIGN_PKCS12="$folder/throwaway.p12"
+  unset ORVEX_SIGN_TIMESTAMP
+  openssl pkcs12 -export -inkey "$folder/key.pem" -in "$folder/certificate.pem" -out "$ORVEX_SIGN_PKCS12" \
+    -passout env:ORVEX_SIGN_PASSWORD
+}
+throwaway_certificate
 archs=${ORVEX_ARCHS:-$ORVEX_ALL_ARCHS}
 bash "$orvex_root/scripts/build.sh" $archs
 count() { # WHAT LOG: how many tests of a ctest log ended so

@@ -6,6 +6,7 @@
 #include "version.h"
 
 #include <msi.h>
+#include <msiquery.h>
 #include <oleauto.h>
 
 namespace {
@@ -276,17 +277,62 @@ CRegKey Key(HKEY root, const std::string &path, REGSAM view, bool make = false)
 }
 LONG SetText(const CRegKey &key, const char *name, const char *text) { return RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text), DWORD(strlen(text) + 1)); }
 
+// A module file's version as Windows Installer reads it; "none" without a file.
+std::string FileVersion(const std::string &path)
+{
+    char version[32] = "none", language[32];
+    DWORD versionSize = sizeof(version), languageSize = sizeof(language);
+    MsiGetFileVersionA(path.c_str(), version, &versionSize, language, &languageSize);
+    return version;
+}
+
+struct MsiHandleTraits
+{
+    static MSIHANDLE Invalid() { return 0; }
+    static void Close(MSIHANDLE handle) { MsiCloseHandle(handle); }
+};
+using CMsiHandle = CScoped<MSIHANDLE, MsiHandleTraits>;
+
+// A query's rows in a package's tables, sorted, each one's fields joined by spaces.
+std::vector<std::string> Rows(const std::string &package, const char *query)
+{
+    MSIHANDLE database = 0, view = 0, record = 0;
+    MsiOpenDatabaseA(package.c_str(), MSIDBOPEN_READONLY, &database);
+    const CMsiHandle ownDatabase(database);
+    MsiDatabaseOpenViewA(database, query, &view);
+    const CMsiHandle ownView(view);
+    std::vector<std::string> rows;
+    if (!view || MsiViewExecute(view, 0))
+        rows.push_back("unreadable");
+    while (view && MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+        const CMsiHandle ownRecord(record);
+        std::string row;
+        for (UINT field = 1; field <= MsiRecordGetFieldCount(record); ++field) {
+            char text[256] = {};
+            DWORD size = sizeof(text);
+            MsiRecordGetStringA(record, field, text, &size);
+            row += (field > 1 ? " " : "") + std::string(text);
+        }
+        rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 // A maintenance step: msiexec's action on a package, or with no package a repair as Apps & Features
-// does it, after the modules and a handler key were deleted; its exit code, the products installed after it.
-struct Step { const char *label; std::string package; const char *action; DWORD exitCode; std::vector<std::string> installedAfter; };
+// does it ("omus"), after a module was swapped for an older one, the others and a handler key
+// deleted; done while this program holds the installed module (as Explorer does) if asked, and
+// then followed by a restart. Its exit code, the products installed after it, the modules' version.
+struct Step { const char *label; std::string package; const char *action; DWORD exitCode; std::vector<std::string> installedAfter; std::string moduleVersion; bool held = false; };
 
 } // namespace
 
 // The packages as an administrator uses them, step after step from an uninstalled product, with
 // another program's entry in every key the package writes into (it must survive, and it keeps
-// those keys, as the installer removes a key that an uninstall leaves empty). Each step's exit code
-// and the products installed after it; the registry and the module files as first installed, or
-// as before the install, with the product's folders gone. Both versions carry the same modules and entries.
+// those keys, as the installer removes a key that an uninstall leaves empty). Each step's exit code,
+// the products installed after it and the version of the module files; the registry as first
+// installed, or as before the install, with the product's folders gone. Both versions write the
+// same entries; their modules differ in their version information only.
 TEST(Package, InstallsUpgradesRefusesDowngradesRepairsAndUninstalls)
 {
     for (const auto &[code, shown] : Installed())
@@ -300,45 +346,64 @@ TEST(Package, InstallsUpgradesRefusesDowngradesRepairsAndUninstalls)
     sandbox::Make(L"S:\\first.js", "WScript.Quit(0);"); // the script host registers itself at its first run
     RunProgram("cscript.exe //nologo S:\\first.js");
     const std::set<std::string> registryBefore = MachineSoftware();
+    const std::string older = ORVEX_OLDER_VERSION ".0", current = ORVEX_VERSION_TEXT ".0";
+    // Each package records its modules as versioned files (the version of the modules it carries, US
+    // English), which Windows Installer replaces by their version: no hash for them, only for the script.
+    for (const auto &[package, version, x64] : {std::tuple{Package(ORVEX_VERSION_TEXT), current, kArch == "x64"},
+                                                {Package(ORVEX_OLDER_VERSION), older, kArch == "x64"}, {Package(ORVEX_VERSION_TEXT, "x86"), current, false}}) {
+        std::vector<std::string> modules{"Module_x86 " + version + " 1033"};
+        if (x64)
+            modules.insert(modules.begin(), "Module_x64 " + version + " 1033");
+        EXPECT_EQ(modules, Rows(package, "SELECT `File`, `Version`, `Language` FROM `File` WHERE `FileName` = 'OrvexSE.dll'")) << package;
+        EXPECT_EQ(std::vector<std::string>{"SetPasses"}, Rows(package, "SELECT `File_` FROM `MsiFileHash`")) << package;
+    }
     const Step steps[] = {
         // The x86 module alone would never show in 64-bit Explorer.
-        {"the x86 package on 64-bit Windows", Package(ORVEX_VERSION_TEXT, "x86"), "/i", 1603, {}},
-        {"install the older version", Package(ORVEX_OLDER_VERSION), "/i", 0, {Product(ORVEX_OLDER_VERSION)}},
-        {"upgrade to this version", Package(ORVEX_VERSION_TEXT), "/i", 0, {Product(ORVEX_VERSION_TEXT)}},
-        {"install the older version over this one", Package(ORVEX_OLDER_VERSION), "/i", 1603, {Product(ORVEX_VERSION_TEXT)}},
-        {"repair", "", "", 0, {Product(ORVEX_VERSION_TEXT)}},
-        {"uninstall", Package(ORVEX_VERSION_TEXT), "/x", 0, {}},
+        {"the x86 package on 64-bit Windows", Package(ORVEX_VERSION_TEXT, "x86"), "/i", 1603, {}, "none"},
+        {"install the older version", Package(ORVEX_OLDER_VERSION), "/i", 0, {Product(ORVEX_OLDER_VERSION)}, older},
+        {"upgrade to this version", Package(ORVEX_VERSION_TEXT), "/i", 0, {Product(ORVEX_VERSION_TEXT)}, current},
+        {"install the older version over this one", Package(ORVEX_OLDER_VERSION), "/i", 1603, {Product(ORVEX_VERSION_TEXT)}, current},
+        {"repair", "", "", 0, {Product(ORVEX_VERSION_TEXT)}, current},
+        {"uninstall", Package(ORVEX_VERSION_TEXT), "/x", 0, {}, "none"},
+        {"install the older version again", Package(ORVEX_OLDER_VERSION), "/i", 0, {Product(ORVEX_OLDER_VERSION)}, older},
+        // The older product goes at once, but its loaded module stays on disk: the newer one replaces it by
+        // its file version at the next start (3010: a restart is needed).
+        {"upgrade while a program holds the module", Package(ORVEX_VERSION_TEXT), "/i", ERROR_SUCCESS_REBOOT_REQUIRED, {Product(ORVEX_VERSION_TEXT)}, current, true},
+        {"uninstall after that upgrade", Package(ORVEX_VERSION_TEXT), "/x", 0, {}, "none"},
     };
     std::set<std::string> registryInstalled;
-    std::vector<std::string> modulesInstalled;
     for (const Step &step : steps) {
         SCOPED_TRACE(step.label);
         if (&step == steps && sizeof(void *) == 4)
             continue; // the x86 package is this tree's own
-        for (size_t m = 0; m < kModules.size() && step.package.empty(); ++m) {
-            ASSERT_TRUE(DeleteFileA(kModules[m].path.c_str())) << kModules[m].path;
+        for (size_t m = 0; m < kModules.size() && step.package.empty(); ++m) { // swapped for an older one, or missing
+            const std::string &path = kModules[m].path;
+            ASSERT_TRUE(m ? DeleteFileA(path.c_str()) : CopyFileA("b:\\older\\OrvexSE.dll", path.c_str(), FALSE)) << path;
             RegDeleteKeyExA(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\OrvexSE", kModules[m].view, 0);
         }
-        const DWORD repair = REINSTALLMODE_FILEMISSING | REINSTALLMODE_FILEEQUALVERSION | REINSTALLMODE_FILEVERIFY |
-                             REINSTALLMODE_MACHINEDATA | REINSTALLMODE_SHORTCUT;
+        const HMODULE held = step.held ? LoadLibraryA(kModules[0].path.c_str()) : nullptr;
+        ASSERT_EQ(step.held, held != nullptr) << "error " << GetLastError();
+        const DWORD repair = REINSTALLMODE_FILEOLDERVERSION | REINSTALLMODE_MACHINEDATA | REINSTALLMODE_USERDATA | REINSTALLMODE_SHORTCUT;
         MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
         EXPECT_EQ(step.exitCode, step.package.empty() ? MsiReinstallProductA(Installed().begin()->first.c_str(), repair)
                                                       : Msiexec(step.action, step.package));
-        std::vector<std::string> shown, modules;
+        if (held) {
+            FreeLibrary(held);
+            EXPECT_EQ(0u, RunProgram("wineboot.exe --restart").exitCode); // does what Windows does at a restart, renames first
+        }
+        std::vector<std::string> shown;
         for (const auto &product : Installed())
             shown.push_back(product.second);
         EXPECT_EQ(step.installedAfter, shown);
         for (const Module &module : kModules) {
-            modules.push_back(sandbox::Read(sandbox::Wide(module.path)));
+            EXPECT_EQ(step.moduleVersion, FileVersion(module.path)) << module.path;
             EXPECT_EQ(!shown.empty(), sandbox::Exists(sandbox::Wide(module.path.substr(0, module.path.rfind('\\'))))) << "the product's folder";
         }
         if (!shown.empty() && registryInstalled.empty()) {
             registryInstalled = MachineSoftware();
-            modulesInstalled = modules;
             continue;
         }
         ExpectNoChanges(shown.empty() ? registryBefore : registryInstalled, MachineSoftware());
-        EXPECT_TRUE(modules == (shown.empty() ? std::vector<std::string>(modules.size()) : modulesInstalled)) << "the module files as installed";
     }
 
     // Installed once more: both modules for their machines, the script beside them; the handlers
@@ -347,6 +412,7 @@ TEST(Package, InstallsUpgradesRefusesDowngradesRepairsAndUninstalls)
     ASSERT_EQ(0u, Msiexec("/i", Package(ORVEX_VERSION_TEXT)));
     for (const Module &module : kModules)
         EXPECT_EQ(module.machine, Machine(module.path)) << module.path;
+    EXPECT_TRUE(sandbox::Read(L"b:\\OrvexSE.dll") == sandbox::Read(sandbox::Wide(kModules[0].path))) << "the module as built (and signed)";
     // The pass-count script beside them writes the current user's value: a count from 1 to 32, or nothing.
     const std::string script = "cscript.exe //nologo \"" + kModules[0].path.substr(0, kModules[0].path.rfind('\\')) + "\\set-passes.js\" ";
     CPassSetting setting;
