@@ -12,6 +12,9 @@ using Handler = CComPtr<COrvexDeleteFile>;
 // each sweep flushed to the disk after its last chunk; then the file goes. A file whose write or
 // flush fails is reported and kept, and the run goes on. The label names the file, up to 50
 // characters whole. The pass count is the "Slider" value: any value but a DWORD from 1 to 32 means one pass.
+// The bar runs from 0 to passes x length x 3 in steps of a chunk, one step per chunk written: for a
+// length of whole chunks it is full with the last write of the last sweep and not before; it starts
+// at 0 for the next file.
 TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeChunksEachSweepFlushed)
 {
     const std::wstring folder = sandbox::FreshFolder(L"engine");
@@ -31,6 +34,7 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
         {L"short.bin", 1, REG_DWORD, 5, 2, 1, 1, nullptr},    {L"none.bin", 1, REG_DWORD, 5, 0, 1, 1, nullptr},
         {L"write-fails.bin", 51201, REG_DWORD, 2, 4, 2, 51200, nullptr, "WriteFile"},
         {L"flush-fails.bin", 51201, REG_DWORD, 2, 4, 2, 51200, nullptr, "FlushFileBuffers"},
+        {L"two-chunks.bin", 102400, REG_DWORD, 2, 4, 2, 51200, nullptr},
     };
     const std::wstring next = folder + L"\\next.bin";
     CPassSetting setting;
@@ -53,8 +57,20 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
         CFileCalls calls;
         calls.failing = {row.fails, sandbox::Narrow(path)};
         std::string label;
+        std::vector<std::string> barErrors;
+        std::map<std::string, size_t> writesOf; // by path
         calls.onWrite = [&](size_t n) {
             label = Label(*handler.Get());
+            // The engine moves the bar after each write returns: before write k of a file it stands at k - 1 steps.
+            const CSkinProgressBar &bar = *handler->m_progress.m_pBar;
+            const bool own = calls.writes.back().path == sandbox::Narrow(path); // else the next file's
+            const ULONGLONG length = own ? row.length : 1, step = own ? row.chunk : 1;
+            const ULONGLONG at = writesOf[calls.writes.back().path]++, upper = row.passes * length * 3;
+            if (bar.m_lower != 0 || bar.m_upper != upper || bar.m_step != step || bar.m_pos != at * step ||
+                (length % step == 0 && bar.m_pos >= bar.m_upper))
+                barErrors.push_back(calls.writes.back().path + " write " + std::to_string(at) + ": " +
+                                    std::to_string(bar.m_lower) + ".." + std::to_string(bar.m_upper) + " step " +
+                                    std::to_string(bar.m_step) + " at " + std::to_string(bar.m_pos));
             if (huge)
                 ClickCancel(*handler.Get());
             if (huge && n > 4)
@@ -91,6 +107,10 @@ TEST(OverwriteEngine, EveryPassWritesZerosOnesAndRandomBytesFromTheStartInWholeC
             const int pattern = sweep % 3 == 2 ? -1 : sweep % 3 ? 0xFF : 0x00; // -1: rand() bytes
             EXPECT_EQ(pattern >= 0 || row.chunk == 1, write.uniform) << "write " << i;
             EXPECT_TRUE(pattern < 0 || write.first == pattern) << "write " << i;
+        }
+        EXPECT_EQ(std::vector<std::string>(), barErrors) << "the bar's range, step and position";
+        if (!huge && !fails && row.chunk && row.length % row.chunk == 0) {
+            EXPECT_EQ(row.passes * row.length * 3, writesOf[narrow] * row.chunk) << "full with the last write";
         }
         if (row.label) {
             EXPECT_EQ(std::string("Corrupting file: ") + row.label, label);
