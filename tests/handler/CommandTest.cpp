@@ -274,15 +274,11 @@ TEST(SecureDeleteCommand, SelectedItemsAreReachedByTheirOwnPathsOrReportedAndNot
             CComPtr<IDataObject> selection = row.wideList ? Selection(wide) : Selection(narrow);
             DialogAnswerer answers({IDOK, IDOK});
             CFileCalls calls;
-            if (link) {
-                CComPtr<CShelLinkHandler> handler = NewLinkHandler();
+            const auto run = [&](auto handler) {
                 ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
                 EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-            } else {
-                Handler handler = NewHandler();
-                ASSERT_EQ(S_OK, handler->Initialize(nullptr, selection.Get(), nullptr));
-                EXPECT_EQ(S_OK, handler->InvokeCommand(nullptr));
-            }
+            };
+            link ? run(NewLinkHandler()) : run(NewHandler());
 
             Paths texts = {link ? kConfirmLink : kConfirmSeveral};
             for (const std::string &path : row.reported)

@@ -148,8 +148,7 @@ void MoveToDpi(HWND dialog, int dpi)
     ReleaseDC(nullptr, screen);
     const POINT middle = CentreOf(dialog);
     const int width = MulDiv(rect.right - rect.left, dpi, from), height = MulDiv(rect.bottom - rect.top, dpi, from);
-    SetRect(&rect, middle.x - width / 2, middle.y - height / 2, 0, 0);
-    SetRect(&rect, rect.left, rect.top, rect.left + width, rect.top + height);
+    SetRect(&rect, middle.x - width / 2, middle.y - height / 2, middle.x - width / 2 + width, middle.y - height / 2 + height);
     SendMessageA(dialog, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
 }
 
@@ -327,8 +326,6 @@ TEST(DialogEnd, TheSameAtEveryDpi)
 {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    DWORD saved = 0, size = sizeof(saved);
-    const bool had = SHGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", nullptr, &saved, &size) == ERROR_SUCCESS;
     for (DWORD dpi : {120, 144, 192}) {
         EXPECT_EQ(0, SHSetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof(dpi)));
         SetEnvironmentVariableA("ORVEX_DPI", std::to_string(dpi).c_str());
@@ -336,10 +333,7 @@ TEST(DialogEnd, TheSameAtEveryDpi)
         EXPECT_EQ(0u, run.exitCode) << dpi << " DPI:\n" << run.output;
     }
     SetEnvironmentVariableA("ORVEX_DPI", nullptr);
-    if (had)
-        SHSetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &saved, sizeof(saved));
-    else
-        SHDeleteValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    SHDeleteValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels"); // the prefix's default: 96
 }
 
 // One dialog of each kind answered as a user would, the progress dialog painted mid-run with its
