@@ -9,6 +9,7 @@
 #include "ui/SkinFrame.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -19,54 +20,49 @@ const char kMessage[] = "Unable to corrupt file budget-2005.xls";
 const char kQuestion[] = "Do you really want delete selected items\nusing Talmior 2005 Secure Delete ?";
 const int kCloseButton = -1;
 const char kHeld = '~'; // before a key in Act: it comes as a repeat, held down since before the dialog
-const DWORD kMove = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
 const UINT kDpiChanged = 0x02E0; // WM_DPICHANGED
 const char kDesktopKey[] = "Control Panel\\Desktop";
 
 // Runs the thread's message loop until done() or the timeout; returns done().
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
 {
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10)) {
-        MSG msg;
+    MSG msg;
+    for (const DWORD start = GetTickCount(); !done() && GetTickCount() - start < timeoutMs; Sleep(10))
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        if (done())
-            return true;
-    }
     return done();
 }
 
-POINT CentreOf(HWND window)
+// A real click in the middle of a window: the mouse moves there (the cursor is set too, as Wine may
+// not move it), then its left button goes down and up.
+void ClickOn(HWND window)
 {
     RECT rect = {};
     GetWindowRect(window, &rect);
-    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    const POINT at = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    for (DWORD flags : {MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+        Sleep(30);
+        INPUT input = {INPUT_MOUSE, {{MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1),
+                                      MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1), 0, flags, 0, 0}}};
+        if (flags & MOUSEEVENTF_MOVE)
+            SetCursorPos(at.x, at.y);
+        SendInput(1, &input, sizeof(input));
+    }
 }
 
-// Real mouse input: a move to a screen point (kMove; the cursor is set too, as Wine may not move
-// it), or the left button going down or up where the mouse is.
-void Mouse(DWORD flags, POINT at)
+// A window's client pixels (its top rows only, if asked), row by row: repainted, or as they are
+// (what the test drew itself).
+std::vector<COLORREF> Pixels(HWND window, bool repaint = true, LONG rows = LONG_MAX)
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_MOVE)
-        SetCursorPos(at.x, at.y);
-    SendInput(1, &input, sizeof(input));
-}
-
-// A window's client pixels, row by row.
-std::vector<COLORREF> Pixels(HWND window)
-{
+    if (repaint)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     RECT client;
     GetClientRect(window, &client);
     std::vector<COLORREF> pixels;
     HDC dc = GetDC(window);
-    for (int i = 0; i < client.right * client.bottom; ++i)
+    for (int i = 0; i < client.right * std::min(rows, client.bottom); ++i)
         pixels.push_back(GetPixel(dc, i % client.right, i / client.right));
     ReleaseDC(window, dc);
     return pixels;
@@ -83,49 +79,31 @@ HWND Show(CProgressDlg &dialog, DWORD settleMs = 100)
     return window;
 }
 
-// The title bar grows with the text: the bar (where the window drags) two lines tall, the close
-// button one, the title's white letters between them over half of one.
-void ExpectTitleBarScaled(HWND dialog, int line)
+// The progress window's frame: the bar's blocks at the end of a file lie inside their trough, and
+// the trough clear of the label (the trough is what the frame adds with its extra picture under the
+// hidden bar, the blocks what the bar adds over it); the caption drags the window and the emblem
+// opens its system menu also where screen coordinates are negative (on a monitor left of or above
+// the main one). Only here, on its own thread: moving a modal dialog from another thread would
+// take its focus under Wine.
+void ExpectProgressFrame(CProgressDlg &dialog)
 {
-    RECT window, close;
-    GetWindowRect(dialog, &window);
-    GetWindowRect(FindWindowExA(dialog, nullptr, "VSButton", nullptr), &close);
-    int bar = 0;
-    const POINT at = {window.left + line * 5, window.top};
-    while (bar < 400 && SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y + bar)) == HTCAPTION)
-        ++bar;
-    EXPECT_GE(bar, line * 2) << "title bar";
-    EXPECT_GE(close.bottom - close.top, line) << "close button";
-    int titleRows = 0;
-    HDC dc = GetDC(dialog);
-    for (int y = 0; y < bar; ++y) {
-        int x = line * 3;
-        while (x < close.left - window.left && GetPixel(dc, x, y) != RGB(255, 255, 255))
-            ++x;
-        titleRows += x < close.left - window.left;
-    }
-    ReleaseDC(dialog, dc);
-    EXPECT_GE(titleRows * 2, line) << "title letters";
-}
-
-// The bar's blocks at the end of a file lie inside their trough, and the trough clear of the label:
-// the trough is what the frame adds with its extra picture under the hidden bar, the blocks what
-// the bar adds over it.
-void ExpectBlocksInTrough(CProgressDlg &dialog)
-{
-    const auto bounds = [&](bool extra, bool bar) {
+    RECT window, client, label, troughBox = {}, blocks = {}, both;
+    GetWindowRect(dialog.m_hWnd, &window);
+    SetWindowPos(dialog.m_hWnd, nullptr, -300, -200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(HTSYSMENU, SendMessageA(dialog.m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(-290, -190))) << "the emblem";
+    EXPECT_EQ(HTCAPTION, SendMessageA(dialog.m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(-200, -188)));
+    EXPECT_EQ(HTCLIENT, SendMessageA(dialog.m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(-200, -140)));
+    SetWindowPos(dialog.m_hWnd, nullptr, window.left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const auto shot = [&](bool extra, bool bar) {
         dialog.m_bExtra = extra;
         ShowWindow(dialog.m_pBar->m_hWnd, bar ? SW_SHOWNA : SW_HIDE);
-        RedrawWindow(dialog.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         return Pixels(dialog.m_hWnd);
     };
     dialog.m_pBar->m_upper = dialog.m_pBar->m_pos = 9;
-    const std::vector<COLORREF> plain = bounds(false, false), trough = bounds(true, false), full = bounds(true, true);
-    RECT client, label, troughBox = {}, blocks = {}, both;
+    const std::vector<COLORREF> plain = shot(false, false), trough = shot(true, false), full = shot(true, true);
     GetClientRect(dialog.m_hWnd, &client);
-    for (size_t i = 0; i < plain.size(); ++i) {
-        const RECT pixel = {LONG(i % client.right), LONG(i / client.right), LONG(i % client.right + 1),
-                            LONG(i / client.right + 1)};
+    for (LONG i = 0; i < LONG(plain.size()); ++i) {
+        const RECT pixel = {i % client.right, i / client.right, i % client.right + 1, i / client.right + 1};
         UnionRect(plain[i] != trough[i] ? &troughBox : &both, &troughBox, &pixel);
         UnionRect(trough[i] != full[i] ? &blocks : &both, &blocks, &pixel);
     }
@@ -138,7 +116,8 @@ void ExpectBlocksInTrough(CProgressDlg &dialog)
 }
 
 // The message the system sends when the window moves to a screen of another DPI, with the window
-// rectangle it suggests: the same middle, the size in proportion.
+// rectangle it suggests: the same middle, the size in proportion. The text grows with the screen
+// (the layout that follows is checked against the text).
 void MoveToDpi(HWND dialog, int dpi)
 {
     RECT rect;
@@ -146,18 +125,24 @@ void MoveToDpi(HWND dialog, int dpi)
     HDC screen = GetDC(nullptr);
     const int from = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    const POINT middle = CentreOf(dialog);
-    const int width = MulDiv(rect.right - rect.left, dpi, from), height = MulDiv(rect.bottom - rect.top, dpi, from);
-    SetRect(&rect, middle.x - width / 2, middle.y - height / 2, middle.x - width / 2 + width, middle.y - height / 2 + height);
+    InflateRect(&rect, MulDiv(rect.right - rect.left, dpi - from, 2 * from),
+                MulDiv(rect.bottom - rect.top, dpi - from, 2 * from));
+    LOGFONTA before = {}, after = {};
+    const auto font = [&] { return HGDIOBJ(SendMessageA(GetDlgItem(dialog, IDC_TEXT), WM_GETFONT, 0, 0)); };
+    GetObjectA(font(), sizeof(before), &before);
     SendMessageA(dialog, kDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
+    GetObjectA(font(), sizeof(after), &after);
+    EXPECT_NEAR(MulDiv(before.lfHeight, dpi, from), after.lfHeight, 1) << "the text kept its size at " << dpi << " DPI";
 }
 
 // The dialog as the user sees it: its text whole in the part that shows, its buttons below the
-// text, side by side around the middle and apart (the progress window's Cancel at the right);
-// with no owner, centred on the work area.
+// text, side by side around the middle and apart (the progress window's Cancel at the right); the
+// title bar grown with the text (the bar, where the window drags, two lines tall, the close button
+// one, the title's white letters between them over half of one); with no owner, centred on the
+// work area.
 void ExpectLaidOut(HWND dialog)
 {
-    RECT window, client, text, area, needed = {};
+    RECT window, client, text, close, area, needed = {};
     GetWindowRect(dialog, &window);
     GetClientRect(dialog, &client);
     MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT *>(&client), 2);
@@ -171,12 +156,10 @@ void ExpectLaidOut(HWND dialog)
     TEXTMETRICA metrics = {};
     GetTextMetricsA(dc, &metrics);
     const int line = metrics.tmHeight; // what every part of the skin grows with
-    if (const char *dpi = std::getenv("ORVEX_DPI")) {
-        EXPECT_EQ(std::atoi(dpi), GetDeviceCaps(dc, LOGPIXELSY)) << "the prefix's DPI did not take";
-    }
-    const int visibleWidth = std::min(text.right, client.right) - std::max(text.left, client.left);
-    EXPECT_GE(visibleWidth, needed.right) << "clipped text: " << shown;
-    EXPECT_GE(text.bottom - text.top, needed.bottom) << "clipped text: " << shown;
+    const char *dpi = std::getenv("ORVEX_DPI");
+    EXPECT_TRUE(!dpi || std::atoi(dpi) == GetDeviceCaps(dc, LOGPIXELSY)) << "the prefix's DPI did not take";
+    EXPECT_TRUE(std::min(text.right, client.right) - std::max(text.left, client.left) >= needed.right &&
+                text.bottom - text.top >= needed.bottom) << "clipped text: " << shown;
     std::vector<RECT> buttons; // OK and Cancel in order; the frame's close button (id 2 too) is a "VSButton"
     for (HWND button = nullptr; (button = FindWindowExA(dialog, button, "Button", nullptr)) != nullptr;) {
         buttons.push_back(RECT{});
@@ -193,37 +176,32 @@ void ExpectLaidOut(HWND dialog)
     }
     SelectObject(dc, font);
     ReleaseDC(label, dc);
+    GetWindowRect(FindWindowExA(dialog, nullptr, "VSButton", nullptr), &close);
+    const LONG along = window.left + line * 5, width = client.right - client.left, letters = close.left - window.left;
+    int bar = 0, titleRows = 0;
+    while (bar < 400 && SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(along, window.top + bar)) == HTCAPTION)
+        ++bar;
+    const std::vector<COLORREF> title = Pixels(dialog, false, bar); // the frame's client is the whole window
+    for (LONG row = 0; (row + 1) * width <= LONG(title.size()); ++row)
+        titleRows += std::count(&title[row * width + line * 3], &title[row * width + letters], RGB(255, 255, 255)) > 0;
+    EXPECT_TRUE(bar >= line * 2 && close.bottom - close.top >= line && titleRows * 2 >= line)
+        << "title bar " << bar << ", close button " << close.bottom - close.top << ", title letters " << titleRows
+        << " for a line of " << line;
     ASSERT_FALSE(buttons.empty());
     const int middle = (client.left + client.right) / 2;
-    if (GetDlgItem(dialog, IDC_PROGRESS_BAR))
-        EXPECT_GT(buttons.front().left, middle) << "Cancel not at the right";
-    else
-        EXPECT_NEAR(middle, (buttons.front().left + buttons.back().right) / 2, line / 2) << "buttons off the middle";
+    const int off = (buttons.front().left + buttons.back().right) / 2 - middle;
+    EXPECT_TRUE(GetDlgItem(dialog, IDC_PROGRESS_BAR) ? buttons.front().left > middle : std::abs(off) <= line / 2)
+        << "buttons off the middle (" << off << "), or the progress window's Cancel not at the right";
     EXPECT_TRUE(buttons.size() == 1 || buttons.back().left > buttons.front().right + 4) << "buttons not apart";
-    ExpectTitleBarScaled(dialog, line);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     EXPECT_NEAR((area.left + area.right) / 2, (window.left + window.right) / 2, 1) << "not centred";
     EXPECT_NEAR((area.top + area.bottom) / 2, (window.top + window.bottom) / 2, 1) << "not centred";
 }
 
-// The caption drags the window and the emblem opens its system menu also where screen coordinates
-// are negative (on a monitor left of or above the main one). Moved on its own thread: moving a
-// modal dialog from another thread would take its focus under Wine.
-void ExpectHitTestsAtNegativeCoordinates(HWND dialog)
-{
-    RECT window;
-    GetWindowRect(dialog, &window);
-    SetWindowPos(dialog, nullptr, -300, -200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_EQ(HTSYSMENU, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-290, -190))) << "the emblem at the top left";
-    EXPECT_EQ(HTCAPTION, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-200, -188)));
-    EXPECT_EQ(HTCLIENT, SendMessageA(dialog, WM_NCHITTEST, 0, MAKELPARAM(-200, -140)));
-    SetWindowPos(dialog, nullptr, window.left, window.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 // Moves the dialog to a screen of another DPI if asked, checks the layout, then presses the keys in
-// turn on whatever has the thread's focus (their virtual-key codes are their characters; see
-// kHeld) and clicks a button (IDOK, IDCANCEL, kCloseButton) or none.
-std::function<void(HWND)> Act(const char *keys, int click, DWORD thread, int movedToDpi)
+// turn on whatever has the focus in the dialog's thread (their virtual-key codes are their
+// characters; see kHeld) and clicks a button (IDOK, IDCANCEL, kCloseButton) or none.
+std::function<void(HWND)> Act(const char *keys, int click, int movedToDpi)
 {
     return [=](HWND dialog) {
         if (movedToDpi)
@@ -232,20 +210,15 @@ std::function<void(HWND)> Act(const char *keys, int click, DWORD thread, int mov
         for (const char *key = keys; *key; ++key, Sleep(50)) { // the focus moves before the next key
             GUITHREADINFO info = {};
             info.cbSize = sizeof(info);
-            GetGUIThreadInfo(thread, &info);
+            GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
             const LPARAM down = *key == kHeld ? (++key, 0x40000001) : 1;
             const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(*key, 0)) << 16;
             for (UINT message : {WM_KEYDOWN, WM_KEYUP})
                 PostMessageA(info.hwndFocus, message, *key, scan | (message == WM_KEYUP ? 0xC0000001 : down));
         }
-        if (!click)
-            return;
-        HWND button = click == kCloseButton ? FindWindowExA(dialog, nullptr, "VSButton", nullptr)
-                                            : GetDlgItem(dialog, click);
-        for (DWORD change : {kMove, DWORD(MOUSEEVENTF_LEFTDOWN), DWORD(MOUSEEVENTF_LEFTUP)}) {
-            Sleep(30);
-            Mouse(change, CentreOf(button));
-        }
+        if (click)
+            ClickOn(click == kCloseButton ? FindWindowExA(dialog, nullptr, "VSButton", nullptr)
+                                          : GetDlgItem(dialog, click));
     };
 }
 
@@ -256,19 +229,18 @@ DWORD GuiObjects(DWORD kind)
     if (const DWORD reported = GetGuiResources(GetCurrentProcess(), kind))
         return reported;
     DWORD count = 0, owner = 0;
-    for (ULONG_PTR value = 1; value < 0x10000; ++value) {
-        HWND window = reinterpret_cast<HWND>(value);
+    const bool gdi = kind == GR_GDIOBJECTS;
+    for (ULONG_PTR value = gdi ? 1 : 0x20; value < 0x10000; value += gdi ? 1 : 2) {
+        const auto handle = reinterpret_cast<HANDLE>(value);
         ICONINFO icon = {};
-        if (kind == GR_GDIOBJECTS) {
-            count += GetObjectType(reinterpret_cast<HGDIOBJ>(value)) ? 1 : 0;
-        } else if (value >= 0x20 && value % 2 == 0) {
-            count += (IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == GetCurrentProcessId()) ||
-                     IsMenu(reinterpret_cast<HMENU>(value));
-            if (!IsWindow(window) && GetIconInfo(reinterpret_cast<HICON>(value), &icon)) {
-                DeleteObject(icon.hbmColor);
-                DeleteObject(icon.hbmMask);
-                ++count;
-            }
+        if (gdi)
+            count += GetObjectType(handle) != 0;
+        else if (IsWindow(HWND(handle)))
+            count += GetWindowThreadProcessId(HWND(handle), &owner) && owner == GetCurrentProcessId();
+        else if (IsMenu(HMENU(handle)) || GetIconInfo(HICON(handle), &icon)) {
+            DeleteObject(icon.hbmColor); // the icon's copies; none for a menu
+            DeleteObject(icon.hbmMask);
+            ++count;
         }
     }
     return count;
@@ -280,7 +252,8 @@ DWORD GuiObjects(DWORD kind)
 // the close button cancel; held on from before (a repeat), none of them presses anything, and on a
 // screen of another DPI they work alike. The confirmation is one object for every showing, and its
 // rows alternate: a confirmation that carried over to the next showing would show. The progress
-// dialog, which has no dialog manager in its loop, raises the cancel flag and hides.
+// dialog, which has no dialog manager in its loop, raises the cancel flag and hides; it is also
+// where the hit tests at negative coordinates and the trough run (it is on this thread).
 TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
 {
     enum Kind { Message, Confirm, Progress };
@@ -300,7 +273,7 @@ TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::Message() << "dialog " << row.dialog << ", keys " << testing::PrintToString(row.keys)
                                         << ", click " << row.click);
-        const auto act = Act(row.keys, row.click, GetCurrentThreadId(), row.movedToDpi);
+        const auto act = Act(row.keys, row.click, row.movedToDpi);
         if (row.dialog != Progress) {
             DialogAnswerer answers({DialogAnswerer::Answer(act)});
             EXPECT_EQ(row.code, row.dialog == Message ? CMessageDlg().Show(kMessage, kCaption)
@@ -311,8 +284,7 @@ TEST(DialogEnd, EachKeyAndClickEndsTheDialogAsTheUserMeansIt)
         bool cancelled = false;
         progress.SetCancelFlag(&cancelled);
         HWND window = Show(progress);
-        ExpectHitTestsAtNegativeCoordinates(window);
-        ExpectBlocksInTrough(progress);
+        ExpectProgressFrame(progress);
         act(window);
         EXPECT_EQ(row.code == 2, PumpUntil([&] { return cancelled; }, row.code ? 3000 : 500));
         EXPECT_EQ(row.code != 2, IsWindowVisible(progress.m_hWnd) != FALSE);
@@ -368,35 +340,30 @@ TEST(GuiObjects, TwoHundredDialogsLeaveTheCountsWhereTheyWere)
 // shows. At 245 px the 21st block at the upper bound lies partly inside the bar.
 TEST(ProgressPaint, TheBarPaintsTheSamePixelsAsStretchingEveryBlockOnItsOwn)
 {
-    const struct { int width; ULONGLONG pos; } rows[] = { // of 300
+    const struct { int width, pos; } rows[] = { // of 300
         {240, 0}, {240, 1}, {240, 150}, {240, 300}, {245, 1}, {245, 150}, {245, 299}, {245, 300}};
     CProgressDlg dialog;
     Show(dialog);
     CSkinProgressBar &bar = *dialog.m_pBar;
     const int pitch = bar.m_blockWidth + bar.m_gap;
     const CBrush background(CreateSolidBrush(RGB(40, 90, 160)));
-    const auto paint = [&](bool byBlock, int width) {
-        HDC dc = GetDC(bar.m_hWnd);
-        RECT block = {0, 0, width, 16};
-        FillRect(dc, &block, background.Get());
-        if (byBlock && bar.m_pos == 0)
-            FillRect(dc, &block, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        for (ULONGLONG i = 0; byBlock && bar.m_pos && i <= width / pitch * bar.m_pos / bar.m_upper; ++i) {
-            block = RECT{static_cast<LONG>(pitch * i + bar.m_gap), 0, 0, 14};
-            block.right = block.left + bar.m_blockWidth;
-            CSkinFrame::StretchBitmap(dc, block, bar.m_blockBitmap.Get(), nullptr);
-        }
-        ReleaseDC(bar.m_hWnd, dc);
-        if (!byBlock)
-            RedrawWindow(bar.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        return Pixels(bar.m_hWnd);
-    };
     for (const auto &row : rows) {
         SCOPED_TRACE(testing::Message() << row.pos << " of 300, " << row.width << " px");
         SetWindowPos(bar.m_hWnd, nullptr, 0, 0, row.width, 16, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         bar.m_upper = 300;
         bar.m_pos = row.pos;
-        const std::vector<COLORREF> painted = paint(false, row.width), expected = paint(true, row.width);
+        const auto paint = [&](bool byHand) { // on the background: the bar's own paint, or the blocks by hand
+            HDC dc = GetDC(bar.m_hWnd);
+            RECT block = {0, 0, row.width, 16};
+            FillRect(dc, &block, byHand && !row.pos ? HBRUSH(GetStockObject(WHITE_BRUSH)) : background.Get());
+            for (int i = 0; byHand && row.pos && i <= row.width / pitch * row.pos / 300; ++i) {
+                SetRect(&block, pitch * i + bar.m_gap, 0, pitch * i + bar.m_gap + bar.m_blockWidth, 14);
+                CSkinFrame::StretchBitmap(dc, block, bar.m_blockBitmap.Get(), nullptr);
+            }
+            ReleaseDC(bar.m_hWnd, dc);
+            return Pixels(bar.m_hWnd, !byHand);
+        };
+        const std::vector<COLORREF> painted = paint(false), expected = paint(true);
         const auto differs = std::mismatch(painted.begin(), painted.end(), expected.begin()).first - painted.begin();
         EXPECT_EQ(painted.size(), size_t(differs))
             << "first difference at x = " << differs % row.width << ", y = " << differs / row.width;
