@@ -35,8 +35,7 @@ DWORD WaitFromAnotherThread(const char *name)
     return wait;
 }
 
-template <typename T>
-CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"})
+template <typename T> CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"})
 {
     EXPECT_EQ(S_OK, handler->Initialize(nullptr, selection.empty() ? nullptr : Selection(selection).Get(), nullptr));
     return handler;
@@ -46,11 +45,7 @@ CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"
 // removable drive if set; the rest from the system itself, past this program's import slots.
 enum System { AsItIs, XP, Windows98 } g_system = AsItIs;
 bool g_removableT = false;
-template <typename F>
-F Kernel32(F, const char *name)
-{
-    return F(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name)));
-}
+template <typename F> F Kernel32(F, const char *name) { return F(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name))); }
 BOOL WINAPI VersionAnswer(OSVERSIONINFOA *info)
 {
     const BOOL ok = Kernel32(&GetVersionExA, "GetVersionExA")(info);
@@ -60,10 +55,7 @@ BOOL WINAPI VersionAnswer(OSVERSIONINFOA *info)
         info->dwMajorVersion = 4, info->dwMinorVersion = 10, info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
     return ok;
 }
-UINT WINAPI DriveTypeAnswer(LPCSTR root)
-{
-    return g_removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE : Kernel32(&GetDriveTypeA, "GetDriveTypeA")(root);
-}
+UINT WINAPI DriveTypeAnswer(LPCSTR root) { return g_removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE : Kernel32(&GetDriveTypeA, "GetDriveTypeA")(root); }
 
 } // namespace
 
@@ -80,10 +72,8 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
     const Items plain = {{1, "Open"}, {2, "Properties"}};
     enum Kind { Delete, Link, Bin };
     const struct { const char *label; Kind kind; UINT flags; Items items; HRESULT result = 0; } rows[] = {
-        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1},
-        {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, plain},
-        {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1},
-        {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
+        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1}, {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, plain},
+        {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1}, {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
         {"shell link, default only", Link, CMF_DEFAULTONLY, plain},
         {"cleaner", Bin, CMF_NORMAL, added(kBinItem), 1}, {"cleaner, verbs", Bin, CMF_VERBSONLY, added(kBinItem), 1},
         {"cleaner, explore", Bin, CMF_EXPLORE, plain, 1}, {"cleaner, default only", Bin, CMF_DEFAULTONLY, plain},
@@ -188,26 +178,20 @@ TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeepi
     WPaths more = housekeeping;
     more.insert(more.end(), {L"S:\\recycler\\S-1-5-21-100\\Dc1.txt", L"T:\\recycled\\INFO2.old"});
     const WPaths both = {L"S:\\recycler\\S-1-5-21-9\\Dc1.txt", L"S:\\recycled\\Dc2.txt"};
-    const struct { const char *label; WPaths made; Paths listed; bool removableT = false;
-                   System system = AsItIs; } rows[] = {
+    const struct { const char *label; WPaths made; Paths listed; bool removableT = false; System system = AsItIs; } rows[] = {
         {"no bins", {}, {}}, {"housekeeping files in any case", housekeeping, {}},
         {"one more file", more, {"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}},
         {"an empty subfolder", {L"T:\\recycled\\Dc2\\"}, {"T:\\recycled\\"}},
         {"a lower-case mark", {L"S:\\recycler\\s-1-5-18\\Dc1.txt"}, {"S:\\recycler\\s-1-5-18\\"}},
-        {"a file named like a per-user folder", {L"S:\\recycler\\S-stray", L"S:\\recycler\\Dc1.txt",
-                                                 L"T:\\recycler\\Dc1.txt"}, {"T:\\recycler\\"}},
+        {"a file named like a per-user folder", {L"S:\\recycler\\S-stray", L"S:\\recycler\\Dc1.txt", L"T:\\recycler\\Dc1.txt"}, {"T:\\recycler\\"}},
         {"recycled after recycler, drives in order", {L"T:\\recycler\\S-1-5-21-7\\Dc1.txt", L"S:\\recycled\\Dc2.txt"},
          {"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}},
-        {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt",
-                                  L"S:\\recycled\\Dc3.txt"}, {"S:\\recycled\\"}, true},
-        {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}},
-        {"both names, Windows 98", both, {"S:\\recycled\\"}, false, Windows98},
-        {"per-user bins: ours, beside another user's",
-         {theirs + L"$IAB12CD.txt", mine + L"$IAB12CD.txt", mine + L"$RAB12CD\\"}, {sandbox::Narrow(mine)}},
+        {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt", L"S:\\recycled\\Dc3.txt"}, {"S:\\recycled\\"}, true},
+        {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}}, {"both names, Windows 98", both, {"S:\\recycled\\"}, false, Windows98},
+        {"per-user bins: ours, beside another user's", {theirs + L"$IAB12CD.txt", mine + L"$IAB12CD.txt", mine + L"$RAB12CD\\"}, {sandbox::Narrow(mine)}},
         {"per-user bins: ours holds only desktop.ini", {mine + L"Desktop.INI", theirs + L"$RAB12CD.txt"}, {}},
         {"per-user bins: only another user's, an older bin", {theirs + L"$RAB12CD.txt", L"S:\\recycled\\Dc1.txt"}, {}},
-        {"both layouts", bothLayouts, {sandbox::Narrow(mine)}},
-        {"both layouts, XP", bothLayouts, {"S:\\recycler\\S-1-5-21-9\\"}, false, XP},
+        {"both layouts", bothLayouts, {sandbox::Narrow(mine)}}, {"both layouts, XP", bothLayouts, {"S:\\recycler\\S-1-5-21-9\\"}, false, XP},
     };
     const CImportHook version("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionAnswer));
     const CImportHook driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveTypeAnswer));
