@@ -35,55 +35,27 @@ DWORD WaitFromAnotherThread(const char *name)
     return wait;
 }
 
-template <typename T>
-CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"})
+template <typename T> CComPtr<T> Initialized(CComPtr<T> handler, const Paths &selection = {"S:\\a.txt"})
 {
     EXPECT_EQ(S_OK, handler->Initialize(nullptr, selection.empty() ? nullptr : Selection(selection).Get(), nullptr));
     return handler;
 }
 
-// The bins a fresh cleaner lists.
-Paths Scan()
+// What the cleaner learns of the system while the test's hooks live: Windows XP or 98 if set, T: a
+// removable drive if set; the rest from the system itself, past this program's import slots.
+enum System { AsItIs, XP, Windows98 } g_system = AsItIs;
+bool g_removableT = false;
+template <typename F> F Kernel32(F, const char *name) { return F(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), name))); }
+BOOL WINAPI VersionAnswer(OSVERSIONINFOA *info)
 {
-    CComPtr<COrvexRecycleCleaner> cleaner = Initialized(NewCleaner(), {});
-    Paths bins;
-    for (size_t i = 0; i < cleaner->m_bins.Count(); ++i)
-        bins.push_back(cleaner->m_bins[i].c_str());
-    return bins;
+    const BOOL ok = Kernel32(&GetVersionExA, "GetVersionExA")(info);
+    if (g_system == XP)
+        info->dwMajorVersion = 5, info->dwMinorVersion = 1;
+    if (g_system == Windows98)
+        info->dwMajorVersion = 4, info->dwMinorVersion = 10, info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+    return ok;
 }
-
-// While it lives, the system answers as Windows XP or 98 does, or has T: as a removable drive, as set.
-class CSystemAnswers
-{
-public:
-    enum System { AsItIs, XP, Windows98 };
-    CSystemAnswers()
-        : m_version("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionEx)),
-          m_driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveType))
-    {
-        s_active = this;
-    }
-    System system = AsItIs;
-    bool removableT = false;
-
-private:
-    static BOOL WINAPI VersionEx(OSVERSIONINFOA *info)
-    {
-        const BOOL ok = s_active->m_version.Original<decltype(&GetVersionExA)>()(info);
-        if (s_active->system == XP)
-            info->dwMajorVersion = 5, info->dwMinorVersion = 1;
-        if (s_active->system == Windows98)
-            info->dwMajorVersion = 4, info->dwMinorVersion = 10, info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
-        return ok;
-    }
-    static UINT WINAPI DriveType(LPCSTR root)
-    {
-        return s_active->removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE
-                                                               : s_active->m_driveType.Original<decltype(&GetDriveTypeA)>()(root);
-    }
-    static inline CSystemAnswers *s_active = nullptr;
-    CImportHook m_version, m_driveType;
-};
+UINT WINAPI DriveTypeAnswer(LPCSTR root) { return g_removableT && (*root | 0x20) == 't' ? DRIVE_REMOVABLE : Kernel32(&GetDriveTypeA, "GetDriveTypeA")(root); }
 
 } // namespace
 
@@ -96,16 +68,15 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
 {
     sandbox::RemoveBins();
     sandbox::Make(L"S:\\recycler\\Dc1.txt");
-    const auto added = [](const char *text, UINT id = 731) { return Items{{1, "Open"}, {id, text}, {2, "Properties"}}; };
+    const auto added = [](const char *text) { return Items{{1, "Open"}, {731, text}, {2, "Properties"}}; };
     const Items plain = {{1, "Open"}, {2, "Properties"}};
-    const std::string greyed = std::string(kBinItem) + " (greyed)";
-    enum Kind { Delete, Link, Cleaner };
-    const struct { const char *label; Kind kind; UINT flags; Items items; HRESULT result; } rows[] = {
-        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1}, {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, plain, 0},
+    enum Kind { Delete, Link, Bin };
+    const struct { const char *label; Kind kind; UINT flags; Items items; HRESULT result = 0; } rows[] = {
+        {"Secure Delete", Delete, CMF_NORMAL, added(kItem), 1}, {"Secure Delete, default only", Delete, CMF_DEFAULTONLY, plain},
         {"Secure Delete, explore", Delete, CMF_EXPLORE, added(kItem), 1}, {"shell link", Link, CMF_VERBSONLY, added(kItem), 1},
-        {"shell link, default only", Link, CMF_DEFAULTONLY, plain, 0},
-        {"cleaner", Cleaner, CMF_NORMAL, added(kBinItem), 1}, {"cleaner, verbs only", Cleaner, CMF_VERBSONLY, added(kBinItem), 1},
-        {"cleaner, explore", Cleaner, CMF_EXPLORE, plain, 1}, {"cleaner, default only", Cleaner, CMF_DEFAULTONLY, plain, 0},
+        {"shell link, default only", Link, CMF_DEFAULTONLY, plain},
+        {"cleaner", Bin, CMF_NORMAL, added(kBinItem), 1}, {"cleaner, verbs", Bin, CMF_VERBSONLY, added(kBinItem), 1},
+        {"cleaner, explore", Bin, CMF_EXPLORE, plain, 1}, {"cleaner, default only", Bin, CMF_DEFAULTONLY, plain},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
@@ -116,7 +87,7 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
         HMENU menu = CreatePopupMenu();
         AppendMenuA(menu, MF_STRING, 1, "Open");
         AppendMenuA(menu, MF_STRING, 2, "Properties");
-        EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, row.result), handler->QueryContextMenu(menu, 1, 731, 800, row.flags));
+        EXPECT_EQ(row.result, handler->QueryContextMenu(menu, 1, 731, 800, row.flags)) << "items it counts";
         EXPECT_EQ(row.items, MenuItems(menu));
         char name[64] = "untouched";
         EXPECT_EQ(E_NOTIMPL, handler->GetCommandString(0, GCS_VERBA, nullptr, name, sizeof(name)));
@@ -124,45 +95,43 @@ TEST(ContextMenus, EachHandlerPutsItsItemWhereTheHostAsks)
         DestroyMenu(menu);
     }
 
-    // Greyed: nothing to empty, or another cleaner alive, which alone scans.
+    // Greyed: nothing to empty at the first cleaner's scan; a later one, while the first lives, does not scan.
     sandbox::RemoveBins();
-    for (bool another : {false, true}) {
-        if (another)
-            sandbox::Make(L"S:\\recycler\\Dc1.txt");
-        CComPtr<COrvexRecycleCleaner> first = Initialized(NewCleaner(), {});
-        CComPtr<COrvexRecycleCleaner> second = another ? Initialized(NewCleaner(), {}) : first;
+    CComPtr<COrvexRecycleCleaner> first = Initialized(NewCleaner(), {});
+    sandbox::Make(L"S:\\recycler\\Dc1.txt");
+    CComPtr<COrvexRecycleCleaner> second = Initialized(NewCleaner(), {});
+    for (const auto &[cleaner, why] : {std::pair{first.Get(), "empty bins"}, {second.Get(), "another cleaner alive"}}) {
         HMENU menu = CreatePopupMenu();
-        second->QueryContextMenu(menu, 0, 40, 90, CMF_NORMAL);
-        EXPECT_EQ(Items({{40, greyed}}), MenuItems(menu)) << (another ? "another cleaner alive" : "empty bins");
-        EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitFromAnotherThread(kCleanerMutex)) << "owned by the scanning thread";
+        cleaner->QueryContextMenu(menu, 0, 40, 90, CMF_NORMAL);
+        EXPECT_EQ(Items({{40, std::string(kBinItem) + " (greyed)"}}), MenuItems(menu)) << why;
         DestroyMenu(menu);
     }
+    EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitFromAnotherThread(kCleanerMutex)) << "owned by the scanning thread";
+    first.Reset();
+    second.Reset();
     EXPECT_EQ(DWORD(WAIT_FAILED), WaitFromAnotherThread(kCleanerMutex)) << "every handle closed at the final release";
 
     // A default-only menu whose handlers live on publishes nothing and holds no mutex.
     CComPtr<COrvexDeleteFile> quick = Initialized(NewHandler());
     CComPtr<CShelLinkHandler> quickLink = Initialized(NewLinkHandler());
-    HMENU defaults = CreatePopupMenu();
-    quick->QueryContextMenu(defaults, 0, 5, 90, CMF_DEFAULTONLY);
-    quickLink->QueryContextMenu(defaults, 0, 6, 90, CMF_DEFAULTONLY);
-    EXPECT_EQ(Items(), MenuItems(defaults));
+    HMENU menu = CreatePopupMenu();
+    quick->QueryContextMenu(menu, 0, 5, 90, CMF_DEFAULTONLY);
+    quickLink->QueryContextMenu(menu, 0, 6, 90, CMF_DEFAULTONLY);
     EXPECT_EQ(0u, ReadCommandBlock());
-    DestroyMenu(defaults);
 
     // Both Secure Delete handlers in one menu: the shell-link handler's item stays. It finds the
     // other's item by the id published in the named command-id block, with all 32 bits; the block
     // goes with the last handler.
-    CComPtr<COrvexDeleteFile> first = Initialized(NewHandler());
+    CComPtr<COrvexDeleteFile> owner = Initialized(NewHandler());
     CComPtr<CShelLinkHandler> link = Initialized(NewLinkHandler());
-    HMENU menu = CreatePopupMenu();
-    first->QueryContextMenu(menu, 0, 0xFFFF1234, 0xFFFFFFFF, CMF_NORMAL);
+    owner->QueryContextMenu(menu, 0, 0xFFFF1234, 0xFFFFFFFF, CMF_NORMAL);
     EXPECT_EQ(0xFFFF1234u, ReadCommandBlock());
     link->QueryContextMenu(menu, 0, 200, 300, CMF_NORMAL);
     EXPECT_EQ(Items({{200, kItem}}), MenuItems(menu));
     link->QueryContextMenu(menu, 0, 0xFFFF1234, 0xFFFFFFFF, CMF_NORMAL);
-    EXPECT_EQ(Items({{0xFFFF1234, kItem}, {200, kItem}}), MenuItems(menu)) << "a stale id equal to its own spares its item";
+    EXPECT_EQ(Items({{0xFFFF1234, kItem}, {200, kItem}}), MenuItems(menu)) << "a stale id equal to its own spares it";
     DestroyMenu(menu);
-    first.Reset();
+    owner.Reset();
     link.Reset();
     quick.Reset();
     EXPECT_EQ(0u, ReadCommandBlock()) << "the block goes with the last handler";
@@ -178,7 +147,6 @@ TEST(SyncMutex, OnlyTheFirstHandlerOfAllProcessesOffersTheItem)
 {
     {
         CComPtr<COrvexDeleteFile> owner = Initialized(NewHandler());
-        EXPECT_EQ(DWORD(WAIT_TIMEOUT), WaitFromAnotherThread(kSyncMutex));
         EXPECT_EQ(E_INVALIDARG, NewHandler()->Initialize(nullptr, Selection(Paths{"S:\\b"}).Get(), nullptr));
         CComPtr<CShelLinkHandler> link = Initialized(NewLinkHandler());
         DialogAnswerer answers({IDCANCEL});
@@ -210,36 +178,35 @@ TEST(RecycleDiscovery, ABinOfAFixedDriveIsListedWhenItHoldsMoreThanItsHousekeepi
     WPaths more = housekeeping;
     more.insert(more.end(), {L"S:\\recycler\\S-1-5-21-100\\Dc1.txt", L"T:\\recycled\\INFO2.old"});
     const WPaths both = {L"S:\\recycler\\S-1-5-21-9\\Dc1.txt", L"S:\\recycled\\Dc2.txt"};
-    const struct { const char *label; WPaths made; Paths listed; bool removableT = false;
-                   CSystemAnswers::System system = CSystemAnswers::AsItIs; } rows[] = {
+    const struct { const char *label; WPaths made; Paths listed; bool removableT = false; System system = AsItIs; } rows[] = {
         {"no bins", {}, {}}, {"housekeeping files in any case", housekeeping, {}},
         {"one more file", more, {"S:\\recycler\\S-1-5-21-100\\", "T:\\recycled\\"}},
         {"an empty subfolder", {L"T:\\recycled\\Dc2\\"}, {"T:\\recycled\\"}},
         {"a lower-case mark", {L"S:\\recycler\\s-1-5-18\\Dc1.txt"}, {"S:\\recycler\\s-1-5-18\\"}},
-        {"a file named like a per-user folder", {L"S:\\recycler\\S-stray", L"S:\\recycler\\Dc1.txt", L"T:\\recycler\\Dc1.txt"},
-         {"T:\\recycler\\"}},
+        {"a file named like a per-user folder", {L"S:\\recycler\\S-stray", L"S:\\recycler\\Dc1.txt", L"T:\\recycler\\Dc1.txt"}, {"T:\\recycler\\"}},
         {"recycled after recycler, drives in order", {L"T:\\recycler\\S-1-5-21-7\\Dc1.txt", L"S:\\recycled\\Dc2.txt"},
          {"S:\\recycled\\", "T:\\recycler\\S-1-5-21-7\\"}},
-        {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt", L"S:\\recycled\\Dc3.txt"},
-         {"S:\\recycled\\"}, true},
-        {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}},
-        {"both names, Windows 98", both, {"S:\\recycled\\"}, false, CSystemAnswers::Windows98},
-        {"per-user bins: ours, beside another user's", {theirs + L"$IAB12CD.txt", mine + L"$IAB12CD.txt", mine + L"$RAB12CD\\"},
-         {sandbox::Narrow(mine)}},
+        {"T: a removable drive", {L"T:\\recycler\\S-1-5-21-6\\Dc1.txt", L"T:\\recycled\\Dc2.txt", L"S:\\recycled\\Dc3.txt"}, {"S:\\recycled\\"}, true},
+        {"both names, NT", both, {"S:\\recycler\\S-1-5-21-9\\"}}, {"both names, Windows 98", both, {"S:\\recycled\\"}, false, Windows98},
+        {"per-user bins: ours, beside another user's", {theirs + L"$IAB12CD.txt", mine + L"$IAB12CD.txt", mine + L"$RAB12CD\\"}, {sandbox::Narrow(mine)}},
         {"per-user bins: ours holds only desktop.ini", {mine + L"Desktop.INI", theirs + L"$RAB12CD.txt"}, {}},
-        {"per-user bins: only another user's, an older bin beside", {theirs + L"$RAB12CD.txt", L"S:\\recycled\\Dc1.txt"}, {}},
-        {"both layouts", bothLayouts, {sandbox::Narrow(mine)}},
-        {"both layouts, XP", bothLayouts, {"S:\\recycler\\S-1-5-21-9\\"}, false, CSystemAnswers::XP},
+        {"per-user bins: only another user's, an older bin", {theirs + L"$RAB12CD.txt", L"S:\\recycled\\Dc1.txt"}, {}},
+        {"both layouts", bothLayouts, {sandbox::Narrow(mine)}}, {"both layouts, XP", bothLayouts, {"S:\\recycler\\S-1-5-21-9\\"}, false, XP},
     };
-    CSystemAnswers system;
+    const CImportHook version("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&VersionAnswer));
+    const CImportHook driveType("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void *>(&DriveTypeAnswer));
     for (const auto &row : rows) {
         SCOPED_TRACE(row.label);
         sandbox::RemoveBins();
-        system.removableT = row.removableT;
-        system.system = row.system;
+        g_removableT = row.removableT;
+        g_system = row.system;
         for (const std::wstring &path : row.made)
             sandbox::Make(path);
-        EXPECT_EQ(row.listed, Scan());
+        CComPtr<COrvexRecycleCleaner> cleaner = Initialized(NewCleaner(), {});
+        Paths listed;
+        for (size_t i = 0; i < cleaner->m_bins.Count(); ++i)
+            listed.push_back(cleaner->m_bins[i].c_str());
+        EXPECT_EQ(row.listed, listed);
     }
     sandbox::RemoveBins();
 }
